@@ -1,0 +1,55 @@
+# Entry points for a fresh machine: `make demo` and `make test`.
+# Each target installs missing packages, configures and builds before it runs.
+
+JOBS ?= 2
+BUILD ?= build
+GENERATOR := -G Ninja
+export CCACHE_BASEDIR := $(CURDIR)
+export CCACHE_NOHASHDIR := 1
+
+.PHONY: all deps build test test-unit demo test-asan test-tsan bench format check-format clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+# configure <dir> <extra cmake arguments>
+define configure
+	cmake -S . -B $(1) $(GENERATOR) $(2) >/dev/null
+endef
+
+build: deps
+	$(call configure,$(BUILD),-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+test-unit: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) -LE integration
+
+demo: build
+	$(BUILD)/bin/qingcloud-agent probe
+
+test-asan: deps
+	$(call configure,build-asan,-DCMAKE_BUILD_TYPE=Debug -DQC_SANITIZE=address)
+	cmake --build build-asan -j $(JOBS)
+	ctest --test-dir build-asan --output-on-failure -j $(JOBS)
+
+test-tsan: deps
+	$(call configure,build-tsan,-DCMAKE_BUILD_TYPE=Debug -DQC_SANITIZE=thread)
+	cmake --build build-tsan -j $(JOBS)
+	ctest --test-dir build-tsan --output-on-failure -j $(JOBS)
+
+bench: build
+	@for b in $(BUILD)/bin/bench_*; do echo "== $$b"; $$b; done
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+check-format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+
+clean:
+	rm -rf $(BUILD) build-asan build-tsan

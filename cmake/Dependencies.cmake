@@ -1,0 +1,10 @@
+# Every dependency is a Debian package installed by scripts/install-deps.sh.
+find_package(PkgConfig REQUIRED)
+find_package(Threads REQUIRED)
+find_package(Boost 1.81 REQUIRED)
+find_package(OpenSSL REQUIRED)
+find_package(CURL REQUIRED)
+find_package(GTest REQUIRED)
+find_package(benchmark REQUIRED)
+pkg_check_modules(ACE REQUIRED IMPORTED_TARGET ACE)
+pkg_check_modules(HTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)

@@ -1,0 +1,99 @@
+#include "host/json_spirit/reader.h"
+
+#include <dirent.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "host/json_spirit/writer.h"
+#include "testing/shared_data.h"
+
+namespace json_spirit {
+namespace {
+
+TEST(Reader, NumbersTakeTheNarrowestFittingForm) {
+  Value v;
+  ASSERT_TRUE(read("[9223372036854775807, 9223372036854775808, -9223372036854775808, "
+                   "18446744073709551616, 1.0, -0, 1e2]",
+                   v));
+  const Array& a = v.get_array();
+  EXPECT_FALSE(a[0].is_uint64());
+  EXPECT_EQ(a[0].get_int64(), INT64_MAX);
+  EXPECT_TRUE(a[1].is_uint64());
+  EXPECT_EQ(a[1].get_uint64(), 9223372036854775808ull);
+  EXPECT_EQ(a[2].get_int64(), INT64_MIN);
+  EXPECT_EQ(a[3].type(), real_type);  // beyond 64 bits
+  EXPECT_EQ(a[4].type(), real_type);
+  EXPECT_EQ(a[6].type(), real_type);
+}
+
+TEST(Reader, RepeatedKeysKeepTheLastValue) {
+  Value v;
+  ASSERT_TRUE(read(R"({"a": 1, "a": 2})", v));
+  EXPECT_EQ(v.get_obj().size(), 1u);
+  EXPECT_EQ(v.get_obj().at("a").get_int(), 2);
+}
+
+TEST(Reader, RefusesCleanlyAndLeavesTheValue) {
+  const char* bad[] = {"", "{", "[1,]", "{\"a\" 1}", "[1] x", "\"\xC3\x28\"", "nul", "[\"\\u12\"]"};
+  for (const char* text : bad) {
+    Value v(7);
+    std::string why;
+    EXPECT_FALSE(read(text, v, &why)) << text;
+    EXPECT_FALSE(why.empty()) << text;
+    EXPECT_EQ(v, Value(7)) << text;
+  }
+}
+
+TEST(Reader, NestingLimit) {
+  Value v;
+  std::string ok(MAX_READ_DEPTH, '[');
+  ok += std::string(MAX_READ_DEPTH, ']');
+  EXPECT_TRUE(read(ok, v));
+  std::string deep(MAX_READ_DEPTH + 1, '[');
+  deep += std::string(MAX_READ_DEPTH + 1, ']');
+  EXPECT_FALSE(read(deep, v));
+  std::string huge(100000, '[');
+  EXPECT_FALSE(read(huge, v));
+}
+
+TEST(Reader, StringsAreUnescaped) {
+  Value v;
+  ASSERT_TRUE(read(R"(["a\"b\\c\/d\u00e9\ud834\udd1e\n"])", v));
+  EXPECT_EQ(v.get_array()[0].get_str(), "a\"b\\c/d\xC3\xA9\xF0\x9D\x84\x9E\n");
+}
+
+// The public JSON parser test suite: y_ must parse, n_ must not, i_ may go
+// either way; none may crash.
+TEST(Reader, JsonTestSuite) {
+  const std::string dir = testing_support::shared_dir() + "/testdata/JSONTestSuite/test_parsing";
+  DIR* d = opendir(dir.c_str());
+  ASSERT_NE(d, nullptr) << "missing " << dir;
+  std::vector<std::string> names;
+  while (dirent* e = readdir(d)) {
+    std::string name = e->d_name;
+    if (name.size() > 5 && name.compare(name.size() - 5, 5, ".json") == 0) names.push_back(name);
+  }
+  closedir(d);
+  std::sort(names.begin(), names.end());
+  ASSERT_GT(names.size(), 300u);
+
+  for (const std::string& name : names) {
+    std::string text = testing_support::read_file(dir + "/" + name);
+    Value v;
+    bool accepted = read(text, v);
+    if (name[0] == 'y') {
+      EXPECT_TRUE(accepted) << name;
+    } else if (name[0] == 'n') {
+      EXPECT_FALSE(accepted) << name;
+    }
+    if (accepted) {
+      // What was read can be written and read back to the same value.
+      Value again;
+      EXPECT_TRUE(read(JSON_Dump(v, false).str(), again)) << name;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace json_spirit

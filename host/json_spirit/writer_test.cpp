@@ -1,0 +1,49 @@
+#include "host/json_spirit/writer.h"
+
+#include <gtest/gtest.h>
+
+#include "host/json_spirit/reader.h"
+
+namespace json_spirit {
+namespace {
+
+TEST(JSON_Dump, CompactTextWithKeysInAscendingOrder) {
+  Object o;
+  o["zone"] = "pek3a";
+  o["action"] = "DescribeZones";
+  o["status"] = Array{"active"};
+  o["limit"] = 100;
+  o["big"] = std::uint64_t{18446744073709551615ull};
+  o["neg"] = -5;
+  o["ok"] = true;
+  o["nothing"] = Value();
+  EXPECT_STREQ(JSON_Dump(o, false).c_str(),
+               R"({"action":"DescribeZones","big":18446744073709551615,"limit":100,)"
+               R"("neg":-5,"nothing":null,"ok":true,"status":["active"],"zone":"pek3a"})");
+}
+
+TEST(JSON_Dump, EscapesStringsAndWritesSecureOnesPlain) {
+  Object o;
+  o["k"] = secure_string("se\"cret");
+  o["t"] = "line\nbreak\x01";
+  std::string text = JSON_Dump(o, false).str();
+  EXPECT_EQ(text, "{\"k\":\"se\\\"cret\",\"t\":\"line\\nbreak\\u0001\"}");
+}
+
+TEST(JSON_Dump, RealsReadBackEqual) {
+  Array a{0.1, -2.5e-300, 1e300};
+  Value back;
+  ASSERT_TRUE(read(JSON_Dump(a, false).str(), back));
+  ASSERT_EQ(back.get_array().size(), 3u);
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    EXPECT_DOUBLE_EQ(back.get_array()[i].get_real(), a[i].get_real());
+  }
+}
+
+TEST(JSON_Dump, PrettyIndentsByTwo) {
+  Object o{{"a", Array{1, 2}}, {"b", Object()}, {"c", Array()}};
+  EXPECT_EQ(JSON_Dump(o, true).str(), "{\n  \"a\": [\n    1,\n    2\n  ],\n  \"b\": {},\n  \"c\": []\n}");
+}
+
+}  // namespace
+}  // namespace json_spirit

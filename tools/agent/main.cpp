@@ -1,0 +1,38 @@
+// qingcloud-agent: a small host program that loads the plug-in the way the
+// backup agent does, for demonstrations and for operators.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "tools/agent/commands.h"
+
+namespace {
+
+struct Command {
+  const char* name;
+  int (*run)(const Command_Args&);
+  const char* help;
+};
+
+const Command COMMANDS[] = {
+    {"probe", probe_command, "load the plug-in and probe its instance handler"},
+};
+
+void usage() {
+  std::fprintf(stderr, "usage: qingcloud-agent COMMAND [ARGS...]\n\ncommands:\n");
+  for (const Command& c : COMMANDS) std::fprintf(stderr, "  %-8s %s\n", c.name, c.help);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    usage();
+    return 2;
+  }
+  for (const Command& c : COMMANDS) {
+    if (std::strcmp(argv[1], c.name) == 0) return c.run(Command_Args(argv + 2, argv + argc));
+  }
+  usage();
+  return 2;
+}

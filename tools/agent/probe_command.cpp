@@ -1,0 +1,66 @@
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "host/agent/instance_handler.h"
+#include "host/json_spirit/writer.h"
+#include "tools/agent/commands.h"
+#include "tools/agent/plugin_loader.h"
+
+namespace {
+
+using Instance_Handler_Factory = Instance_Handler* (*)(Instance_Handler_Exterminator*);
+
+const char* const FACTORY = "_make_QingCloud_Instance_Handler";
+
+}  // namespace
+
+// qingcloud-agent probe [--plugin PATH]
+// Loads the plug-in, makes its instance handler through the exported factory,
+// probes it and prints each instance, its state and the logon result.
+int probe_command(const Command_Args& args) {
+  std::string path = Plugin_Library::default_path();
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--plugin" && i + 1 < args.size()) {
+      path = args[++i];
+    } else {
+      std::fprintf(stderr, "usage: qingcloud-agent probe [--plugin PATH]\n");
+      return 2;
+    }
+  }
+
+  Plugin_Library plugin;
+  if (!plugin.open(path)) {
+    std::fprintf(stderr, "cannot load plug-in: %s\n", plugin.error().c_str());
+    return 1;
+  }
+  auto make = reinterpret_cast<Instance_Handler_Factory>(plugin.symbol(FACTORY));
+  if (!make) {
+    std::fprintf(stderr, "plug-in has no %s: %s\n", FACTORY, plugin.error().c_str());
+    return 1;
+  }
+  Instance_Handler_Exterminator gobble = nullptr;
+  Instance_Handler* handler = make(&gobble);
+  if (!handler || !gobble) {
+    std::fprintf(stderr, "%s failed: %s\n", FACTORY, std::strerror(errno));
+    return 1;
+  }
+
+  instances_type instances;
+  int probed = handler->probe_instances(instances);
+  std::printf("plug-in:  %s\n", path.c_str());
+  std::printf("type:     %s\n", handler->type_name().c_str());
+  std::printf("probe:    %d, %zu instance(s)\n", probed, instances.size());
+  for (const auto& [name, instance] : instances) {
+    std::string state;
+    handler->get_state(name.c_str(), state);
+    int logon = handler->logon(name.c_str(), "", "", nullptr);
+    std::printf("instance: %s\n", name.c_str());
+    std::printf("  type:    %s\n", instance->type.c_str());
+    std::printf("  options: %s\n", json_spirit::JSON_Dump(instance->options, false).c_str());
+    std::printf("  state:   %s\n", state.c_str());
+    std::printf("  logon:   %d\n", logon);
+  }
+  gobble(handler);
+  return probed == 0 ? 0 : 1;
+}
