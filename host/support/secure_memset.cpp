@@ -10,6 +10,7 @@ void* secure_memset(void* p, int c, std::size_t n) noexcept {
     return p;
   }
   volatile unsigned char* bytes = static_cast<volatile unsigned char*>(p);
-  for (std::size_t i = 0; i < n; ++i) bytes[i] = static_cast<unsigned char>(c);
+  for (std::size_t i = 0; i < n; ++i)
+    bytes[i] = static_cast<unsigned char>(c);
   return p;
 }
