@@ -42,9 +42,9 @@ TEST_F(JSON_Pointer_Rfc, StringRepresentation) {
 TEST_F(JSON_Pointer_Rfc, UriFragmentRepresentation) {
   EXPECT_EQ(at("#", true), &doc);
   EXPECT_EQ(*at("#/foo/0", true), Value("bar"));
-  const std::pair<const char*, int> members[] = {
-      {"#/", 0},       {"#/a~1b", 1},   {"#/c%25d", 2}, {"#/e%5Ef", 3}, {"#/g%7Ch", 4},
-      {"#/i%5Cj", 5},  {"#/k%22l", 6},  {"#/%20", 7},   {"#/m~0n", 8}};
+  const std::pair<const char*, int> members[] = {{"#/", 0},      {"#/a~1b", 1},  {"#/c%25d", 2},
+                                                 {"#/e%5Ef", 3}, {"#/g%7Ch", 4}, {"#/i%5Cj", 5},
+                                                 {"#/k%22l", 6}, {"#/%20", 7},   {"#/m~0n", 8}};
   for (const auto& [text, n] : members) {
     const Value* v = at(text, true);
     ASSERT_NE(v, nullptr) << text;

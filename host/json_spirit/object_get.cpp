@@ -10,8 +10,12 @@ const Value* find_kind(const Object& obj, const std::string& key, Pred accepts) 
   return &it->second;
 }
 
-bool is_int(Value_type t) { return t == int_type; }
-bool is_number(Value_type t) { return t == int_type || t == real_type; }
+bool is_int(Value_type t) {
+  return t == int_type;
+}
+bool is_number(Value_type t) {
+  return t == int_type || t == real_type;
+}
 
 // Type errors name the key, so that a log line says which member was wrong.
 template <class Get>

@@ -1,9 +1,10 @@
 #include "host/json_spirit/reader.h"
 
-#include <boost/json/basic_parser_impl.hpp>
 #include <cmath>
 #include <limits>
 #include <vector>
+
+#include <boost/json/basic_parser_impl.hpp>
 
 namespace json_spirit {
 namespace {

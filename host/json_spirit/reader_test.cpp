@@ -1,9 +1,9 @@
 #include "host/json_spirit/reader.h"
 
-#include <dirent.h>
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <dirent.h>
+
+#include <gtest/gtest.h>
 
 #include "host/json_spirit/writer.h"
 #include "testing/shared_data.h"
@@ -13,9 +13,10 @@ namespace {
 
 TEST(Reader, NumbersTakeTheNarrowestFittingForm) {
   Value v;
-  ASSERT_TRUE(read("[9223372036854775807, 9223372036854775808, -9223372036854775808, "
-                   "18446744073709551616, 1.0, -0, 1e2]",
-                   v));
+  ASSERT_TRUE(
+      read("[9223372036854775807, 9223372036854775808, -9223372036854775808, "
+           "18446744073709551616, 1.0, -0, 1e2]",
+           v));
   const Array& a = v.get_array();
   EXPECT_FALSE(a[0].is_uint64());
   EXPECT_EQ(a[0].get_int64(), INT64_MAX);

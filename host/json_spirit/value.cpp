@@ -69,7 +69,9 @@ bool Value::get_bool() const {
   throw_type_error(bool_type);
 }
 
-int Value::get_int() const { return static_cast<int>(get_int64()); }
+int Value::get_int() const {
+  return static_cast<int>(get_int64());
+}
 
 std::int64_t Value::get_int64() const {
   if (const auto* i = std::get_if<std::int64_t>(&v_)) return *i;

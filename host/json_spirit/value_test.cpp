@@ -1,8 +1,8 @@
 #include "host/json_spirit/value.h"
 
-#include <gtest/gtest.h>
-
 #include <limits>
+
+#include <gtest/gtest.h>
 
 #include "host/json_spirit/object_get.h"
 
@@ -70,16 +70,17 @@ TEST(Object, MembersIterateInAscendingKeyOrderOnePerKey) {
   o["A"] = 3;
   o["b"] = 4;
   std::string keys;
-  for (const auto& [k, v] : o) keys += k;
+  for (const auto& [k, v] : o)
+    keys += k;
   EXPECT_EQ(keys, "Aab");
   EXPECT_EQ(o["b"].get_int(), 4);
 }
 
 class Object_Get : public ::testing::Test {
  protected:
-  Object obj{{"s", "text"},       {"i", 42},      {"u", std::uint64_t{1} << 63},
-             {"d", 2.5},          {"b", true},    {"o", Object{{"x", 1}}},
-             {"n", Value()},      {"a", Array{}}};
+  Object obj{{"s", "text"},  {"i", 42},     {"u", std::uint64_t{1} << 63},
+             {"d", 2.5},     {"b", true},   {"o", Object{{"x", 1}}},
+             {"n", Value()}, {"a", Array{}}};
 };
 
 TEST_F(Object_Get, NonThrowingGettersLeaveOutputOnMismatch) {

@@ -1,8 +1,9 @@
 #include "host/json_spirit/writer.h"
 
+#include <charconv>
+
 #include <boost/json/serializer.hpp>
 #include <boost/json/value.hpp>
-#include <charconv>
 
 namespace json_spirit {
 namespace {

@@ -42,7 +42,8 @@ TEST(JSON_Dump, RealsReadBackEqual) {
 
 TEST(JSON_Dump, PrettyIndentsByTwo) {
   Object o{{"a", Array{1, 2}}, {"b", Object()}, {"c", Array()}};
-  EXPECT_EQ(JSON_Dump(o, true).str(), "{\n  \"a\": [\n    1,\n    2\n  ],\n  \"b\": {},\n  \"c\": []\n}");
+  EXPECT_EQ(JSON_Dump(o, true).str(),
+            "{\n  \"a\": [\n    1,\n    2\n  ],\n  \"b\": {},\n  \"c\": []\n}");
 }
 
 }  // namespace
