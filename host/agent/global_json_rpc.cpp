@@ -1,9 +1,10 @@
 #include "host/agent/global_json_rpc.h"
 
-#include <ace/Log_Msg.h>
 #include <map>
 #include <mutex>
 #include <shared_mutex>
+
+#include <ace/Log_Msg.h>
 
 namespace {
 

@@ -21,5 +21,4 @@ void unregister_global_json_rpc(const std::string& method);
 // `version` is the protocol version of the call (1); `timeout_ms` -1 waits as
 // long as the method takes.
 bool global_json_rpc(const char* method, const json_spirit::Value& params, int version,
-                     json_spirit::Value* result, json_spirit::Value_type expected,
-                     int timeout_ms);
+                     json_spirit::Value* result, json_spirit::Value_type expected, int timeout_ms);

@@ -1,11 +1,11 @@
 #include "host/agent/global_json_rpc.h"
 
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <stdexcept>
 #include <thread>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "host/agent/host_manager.h"
 #include "testing/log_capture.h"
@@ -40,17 +40,15 @@ TEST_F(Global_JSON_RPC, CallsARegisteredMethod) {
 
 TEST_F(Global_JSON_RPC, FailsForUnknownFailingThrowingOrMistypedMethods) {
   register_global_json_rpc("test.fail", [](const Value&, Value&) { return false; });
-  register_global_json_rpc("test.throw", [](const Value&, Value&) -> bool {
-    throw std::runtime_error("boom");
-  });
+  register_global_json_rpc("test.throw",
+                           [](const Value&, Value&) -> bool { throw std::runtime_error("boom"); });
   register_global_json_rpc("test.array", [](const Value&, Value& r) {
     r = json_spirit::Array();
     return true;
   });
   Value result(5);
   for (const char* method : {"test.none", "test.fail", "test.throw", "test.array"}) {
-    EXPECT_FALSE(global_json_rpc(method, Value(), 1, &result, json_spirit::obj_type, -1))
-        << method;
+    EXPECT_FALSE(global_json_rpc(method, Value(), 1, &result, json_spirit::obj_type, -1)) << method;
   }
   EXPECT_EQ(result, Value(5));
   EXPECT_TRUE(log.has("Host method 'test.none' is not served.\n"));
@@ -73,10 +71,10 @@ TEST_F(Global_JSON_RPC, SafeToCallWhileMethodsAreRegistered) {
       }
     });
   }
-  for (int i = 0; i < 200; ++i) register_global_json_rpc("test.fail", [](auto&, auto&) {
-      return false;
-    });
-  for (auto& t : threads) t.join();
+  for (int i = 0; i < 200; ++i)
+    register_global_json_rpc("test.fail", [](auto&, auto&) { return false; });
+  for (auto& t : threads)
+    t.join();
   EXPECT_EQ(ok.load(), 800);
 }
 

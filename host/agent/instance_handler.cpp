@@ -4,11 +4,17 @@ Instance_Handler::Instance_Handler(std::string type_name) : type_name_(std::move
 
 Instance_Handler::~Instance_Handler() = default;
 
-int Instance_Handler::init(const json_spirit::Object&) { return 0; }
+int Instance_Handler::init(const json_spirit::Object&) {
+  return 0;
+}
 
-int Instance_Handler::fini() { return 0; }
+int Instance_Handler::fini() {
+  return 0;
+}
 
-int Instance_Handler::probe_instances(instances_type&) { return 0; }
+int Instance_Handler::probe_instances(instances_type&) {
+  return 0;
+}
 
 std::string& Instance_Handler::get_state(const char*, std::string& state) {
   state = "unknown";
@@ -28,6 +34,10 @@ int Instance_Handler::logon(const char*, const char*, const char*, const json_sp
   return -1;
 }
 
-int Instance_Handler::logoff(const char*, const char*) { return 0; }
+int Instance_Handler::logoff(const char*, const char*) {
+  return 0;
+}
 
-int Instance_Handler::update_options(const char*, const json_spirit::Object&) { return 0; }
+int Instance_Handler::update_options(const char*, const json_spirit::Object&) {
+  return 0;
+}

@@ -1,9 +1,10 @@
 #pragma once
 
-#include <ace/Bound_Ptr.h>
-#include <ace/Thread_Mutex.h>
 #include <mutex>
 #include <vector>
+
+#include <ace/Bound_Ptr.h>
+#include <ace/Thread_Mutex.h>
 
 #include "host/agent/json_rpc_object.h"
 

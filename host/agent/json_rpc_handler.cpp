@@ -1,8 +1,9 @@
 #include "host/agent/json_rpc_handler.h"
 
-#include <ace/Log_Msg.h>
 #include <exception>
 #include <memory>
+
+#include <ace/Log_Msg.h>
 
 #include "host/json_spirit/reader.h"
 
@@ -10,9 +11,13 @@ JSON_RPC_Params_Handler::~JSON_RPC_Params_Handler() = default;
 
 JSON_RPC_Handler::~JSON_RPC_Handler() = default;
 
-int JSON_RPC_Handler::init(const json_spirit::Object&) { return 0; }
+int JSON_RPC_Handler::init(const json_spirit::Object&) {
+  return 0;
+}
 
-int JSON_RPC_Handler::fini() { return 0; }
+int JSON_RPC_Handler::fini() {
+  return 0;
+}
 
 int JSON_RPC_Handler::handle(JSON_RPC_Channel_var channel, const char* text, std::size_t length) {
   json_spirit::Value json;
@@ -36,7 +41,9 @@ int JSON_RPC_Handler::handle_object_post(JSON_RPC_Channel_var, JSON_RPC_Object_v
   return status;
 }
 
-JSON_RPC_Params_Handler* JSON_RPC_Handler::create_params_handler() { return nullptr; }
+JSON_RPC_Params_Handler* JSON_RPC_Handler::create_params_handler() {
+  return nullptr;
+}
 
 namespace {
 
@@ -69,6 +76,5 @@ int JSON_RPC_Thread_Handler::handle_object(JSON_RPC_Channel_var channel, JSON_RP
     ACE_ERROR((LM_ERROR, "%N:%l: JSON-RPC handler failed with an unknown exception.\n"));
     what = "Internal error";
   }
-  return channel->send_error(JSON_RPC_INTERNAL_ERROR, request_id(obj), what,
-                             json_spirit::Value());
+  return channel->send_error(JSON_RPC_INTERNAL_ERROR, request_id(obj), what, json_spirit::Value());
 }

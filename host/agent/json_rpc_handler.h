@@ -32,8 +32,7 @@ class JSON_RPC_Handler {
   virtual int handle_object(JSON_RPC_Channel_var channel, JSON_RPC_Object_var obj) = 0;
 
   // Runs after `handle_object` with its status; returns the final status.
-  virtual int handle_object_post(JSON_RPC_Channel_var channel, JSON_RPC_Object_var obj,
-                                 int status);
+  virtual int handle_object_post(JSON_RPC_Channel_var channel, JSON_RPC_Object_var obj, int status);
 
   // A checker for the params of requests, or null (the default) for none.
   // The caller owns the result.

@@ -1,8 +1,8 @@
 #include "host/agent/json_rpc_handler.h"
 
-#include <gtest/gtest.h>
-
 #include <stdexcept>
+
+#include <gtest/gtest.h>
 
 #include "host/json_spirit/writer.h"
 #include "testing/log_capture.h"

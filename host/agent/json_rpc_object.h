@@ -1,8 +1,9 @@
 #pragma once
 
+#include <string>
+
 #include <ace/Refcounted_Auto_Ptr.h>
 #include <ace/Thread_Mutex.h>
-#include <string>
 
 #include "host/json_spirit/value.h"
 
