@@ -12,7 +12,9 @@ namespace qingcloud {
 struct Skip_Empty {
   const std::string& str;
 };
-inline Skip_Empty skip_empty(const std::string& str) { return Skip_Empty{str}; }
+inline Skip_Empty skip_empty(const std::string& str) {
+  return Skip_Empty{str};
+}
 
 // A value that is inserted only when `skip` is false.
 template <class T>
@@ -54,21 +56,22 @@ class Object_Inserter {
   json_spirit::Object& obj_;
 };
 
-inline Object_Inserter insert(json_spirit::Object& obj) { return Object_Inserter(obj); }
+inline Object_Inserter insert(json_spirit::Object& obj) {
+  return Object_Inserter(obj);
+}
 
 // A JSON array value built from strings: `Array_Maker(ids)` holds one string
 // element per id, in order; `append` adds more.
 class Array_Maker : public json_spirit::Value {
  public:
   Array_Maker() : json_spirit::Value(json_spirit::Array()) {}
-  explicit Array_Maker(const std::vector<std::string>& strings) : Array_Maker() {
-    append(strings);
-  }
+  explicit Array_Maker(const std::vector<std::string>& strings) : Array_Maker() { append(strings); }
 
   Array_Maker& append(const std::vector<std::string>& strings) {
     json_spirit::Array& array = get_array();
     array.reserve(array.size() + strings.size());
-    for (const std::string& s : strings) array.emplace_back(s);
+    for (const std::string& s : strings)
+      array.emplace_back(s);
     return *this;
   }
 };

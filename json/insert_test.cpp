@@ -13,10 +13,9 @@ using json_spirit::Object;
 TEST(Insert, SetsAndReplacesMembersWithSkips) {
   Object params{{"zone", "old"}};
   std::string empty, name = "web";
-  insert(params)("zone", "pek3a")("instance_name", skip_empty(name))("image_name",
-                                                                      skip_empty(empty))(
-      "cpu", 0)("os_disk_size", std::uint64_t{20})("force", skip_if(true, 1))("cease",
-                                                                             skip_if(false, 0));
+  insert(params)("zone", "pek3a")("instance_name", skip_empty(name))(
+      "image_name", skip_empty(empty))("cpu", 0)("os_disk_size", std::uint64_t{20})(
+      "force", skip_if(true, 1))("cease", skip_if(false, 0));
   EXPECT_STREQ(JSON_Dump(params, false).c_str(),
                R"({"cease":0,"cpu":0,"instance_name":"web","os_disk_size":20,"zone":"pek3a"})");
   EXPECT_TRUE(params.at("os_disk_size").is_uint64());

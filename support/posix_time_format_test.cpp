@@ -6,8 +6,7 @@ namespace {
 
 TEST(POSIX_Time_Format, RendersUtcTime) {
   EXPECT_STREQ(POSIX_Time_Format("%Y-%m-%dT%H:%M:%SZ", 0).c_str(), "1970-01-01T00:00:00Z");
-  EXPECT_STREQ(POSIX_Time_Format("%Y-%m-%dT%H:%M:%SZ", 1377613810).c_str(),
-               "2013-08-27T14:30:10Z");
+  EXPECT_STREQ(POSIX_Time_Format("%Y-%m-%dT%H:%M:%SZ", 1377613810).c_str(), "2013-08-27T14:30:10Z");
 }
 
 TEST(POSIX_Time_Format, EmptyWhenTheTextDoesNotFit) {

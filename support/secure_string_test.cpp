@@ -1,12 +1,11 @@
 #include "support/secure_string.h"
 
-#include <gtest/gtest.h>
-
-#include <string.h>
-
 #include <cstring>
 #include <new>
+#include <string.h>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -26,7 +25,8 @@ struct Inspecting_Allocator : std::allocator<T> {
   void deallocate(T* p, std::size_t n) {
     const unsigned char* bytes = reinterpret_cast<const unsigned char*>(p);
     bool zero = true;
-    for (std::size_t i = 0; i < n * sizeof(T); ++i) zero = zero && bytes[i] == 0;
+    for (std::size_t i = 0; i < n * sizeof(T); ++i)
+      zero = zero && bytes[i] == 0;
     if (released_zeroed) released_zeroed->push_back(zero);
     std::allocator<T>::deallocate(p, n);
   }
@@ -47,7 +47,8 @@ TEST(Secure_String, HeapBlocksAreWipedBeforeRelease) {
   }
   released_zeroed = nullptr;
   ASSERT_GE(zeroed.size(), 3u);
-  for (bool z : zeroed) EXPECT_TRUE(z);
+  for (bool z : zeroed)
+    EXPECT_TRUE(z);
 }
 
 TEST(Secure_String, ShortTextsInsideTheObjectAreWipedToo) {
@@ -74,7 +75,8 @@ TEST(Secure_Memset, WipesAndReturnsThePointer) {
   unsigned char buf[16];
   std::memset(buf, 0xAB, sizeof buf);
   EXPECT_EQ(secure_memset(buf, 0, sizeof buf), buf);
-  for (unsigned char c : buf) EXPECT_EQ(c, 0);
+  for (unsigned char c : buf)
+    EXPECT_EQ(c, 0);
   secure_memset(buf, 7, 4);
   EXPECT_EQ(buf[3], 7);
   EXPECT_EQ(buf[4], 0);

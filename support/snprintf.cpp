@@ -9,7 +9,9 @@ snprintf_t::snprintf_t(const char* format, ...) {
   va_end(args);
 }
 
-snprintf_t::snprintf_t(const char* format, va_list args) { this->format(format, args); }
+snprintf_t::snprintf_t(const char* format, va_list args) {
+  this->format(format, args);
+}
 
 void snprintf_t::format(const char* format, va_list args) {
   inline_[0] = '\0';

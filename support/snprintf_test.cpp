@@ -1,8 +1,8 @@
 #include "support/snprintf.h"
 
-#include <gtest/gtest.h>
-
 #include <string>
+
+#include <gtest/gtest.h>
 
 #include "support/to_string.h"
 

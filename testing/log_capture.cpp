@@ -1,11 +1,11 @@
 #include "testing/log_capture.h"
 
+#include <cstdio>
+#include <regex>
+
 #include <ace/Log_Msg.h>
 #include <ace/Log_Record.h>
 #include <gtest/gtest.h>
-
-#include <cstdio>
-#include <regex>
 
 namespace testing_support {
 
@@ -32,7 +32,8 @@ Log_Capture::~Log_Capture() {
   ACE_Log_Msg::msg_backend(previous_backend_);
   if (::testing::Test::HasFailure()) {
     std::lock_guard<std::mutex> lock(mutex_);
-    for (const Entry& e : entries_) std::fprintf(stderr, "[log] %s", e.text.c_str());
+    for (const Entry& e : entries_)
+      std::fprintf(stderr, "[log] %s", e.text.c_str());
   }
 }
 
@@ -55,16 +56,20 @@ std::vector<Log_Capture::Entry> Log_Capture::entries() const {
 std::vector<std::string> Log_Capture::messages() const {
   std::lock_guard<std::mutex> lock(mutex_);
   std::vector<std::string> out;
-  for (const Entry& e : entries_) out.push_back(e.message);
+  for (const Entry& e : entries_)
+    out.push_back(e.message);
   return out;
 }
 
-bool Log_Capture::has(const std::string& message) const { return count(message) > 0; }
+bool Log_Capture::has(const std::string& message) const {
+  return count(message) > 0;
+}
 
 std::size_t Log_Capture::count(const std::string& message) const {
   std::lock_guard<std::mutex> lock(mutex_);
   std::size_t n = 0;
-  for (const Entry& e : entries_) n += e.message == message;
+  for (const Entry& e : entries_)
+    n += e.message == message;
   return n;
 }
 

@@ -1,10 +1,11 @@
 #pragma once
 
-#include <ace/Log_Msg_Backend.h>
-#include <ace/Log_Priority.h>
 #include <mutex>
 #include <string>
 #include <vector>
+
+#include <ace/Log_Msg_Backend.h>
+#include <ace/Log_Priority.h>
 
 namespace testing_support {
 

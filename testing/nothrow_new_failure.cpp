@@ -8,8 +8,12 @@ std::atomic<int> failing{0};
 }
 
 namespace testing_support {
-Nothrow_New_Failure::Nothrow_New_Failure() { ++failing; }
-Nothrow_New_Failure::~Nothrow_New_Failure() { --failing; }
+Nothrow_New_Failure::Nothrow_New_Failure() {
+  ++failing;
+}
+Nothrow_New_Failure::~Nothrow_New_Failure() {
+  --failing;
+}
 }  // namespace testing_support
 
 // Replacements of the program's non-throwing allocation functions.  They defer

@@ -1,10 +1,10 @@
 #include "testing/shared_data.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+
+#include <gtest/gtest.h>
 
 namespace testing_support {
 
