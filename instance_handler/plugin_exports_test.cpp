@@ -1,11 +1,11 @@
 // The plug-in's dynamic symbol table holds the `_make_` factories and nothing
 // else of ours.
-#include <gtest/gtest.h>
-
 #include <cstdio>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 namespace {
 

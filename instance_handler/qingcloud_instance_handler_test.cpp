@@ -1,11 +1,11 @@
 #include "instance_handler/qingcloud_instance_handler.h"
 
-#include <dlfcn.h>
-#include <gtest/gtest.h>
-
 #include <cerrno>
+#include <dlfcn.h>
 #include <memory>
 #include <new>
+
+#include <gtest/gtest.h>
 
 #include "testing/nothrow_new_failure.h"
 

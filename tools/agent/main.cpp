@@ -20,7 +20,8 @@ const Command COMMANDS[] = {
 
 void usage() {
   std::fprintf(stderr, "usage: qingcloud-agent COMMAND [ARGS...]\n\ncommands:\n");
-  for (const Command& c : COMMANDS) std::fprintf(stderr, "  %-8s %s\n", c.name, c.help);
+  for (const Command& c : COMMANDS)
+    std::fprintf(stderr, "  %-8s %s\n", c.name, c.help);
 }
 
 }  // namespace
