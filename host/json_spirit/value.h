@@ -58,13 +58,7 @@ class Value {
   template <class T, std::enable_if_t<std::is_integral_v<T> && !std::is_same_v<T, bool> &&
                                           !std::is_same_v<T, char>,
                                       int> = 0>
-  Value(T n) noexcept {
-    if constexpr (std::is_unsigned_v<T> && sizeof(T) >= sizeof(std::uint64_t)) {
-      v_ = static_cast<std::uint64_t>(n);
-    } else {
-      v_ = static_cast<std::int64_t>(n);
-    }
-  }
+  Value(T n) noexcept : v_(integer(n)) {}
 
   Value_type type() const noexcept;
   bool is_null() const noexcept { return std::holds_alternative<Null>(v_); }
@@ -92,6 +86,15 @@ class Value {
   };
 
   [[noreturn]] void throw_type_error(Value_type wanted) const;
+
+  template <class T>
+  static auto integer(T n) noexcept {
+    if constexpr (std::is_unsigned_v<T> && sizeof(T) >= sizeof(std::uint64_t)) {
+      return static_cast<std::uint64_t>(n);
+    } else {
+      return static_cast<std::int64_t>(n);
+    }
+  }
 
   // The alternative index of the first eight equals their Value_type.
   std::variant<Object, Array, std::string, secure_string, bool, std::int64_t, double, Null,
