@@ -1,8 +1,8 @@
 #include "support/log.h"
 
-#include <gtest/gtest.h>
-
 #include <thread>
+
+#include <gtest/gtest.h>
 
 #include "testing/log_capture.h"
 
