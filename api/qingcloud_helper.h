@@ -1,0 +1,33 @@
+#pragma once
+
+#include <exception>
+#include <utility>
+
+#include "host/json_spirit/value.h"
+#include "support/log.h"
+
+namespace qingcloud {
+
+// Appends one record per element of the JSON array `value` to `resources`,
+// handing `args` on to each record's loader (Host::WITH_DISK_INFO for hosts).
+// True when every element loaded.  On the first malformed element (or when
+// `value` is not an array) logs why and returns false; the records of the
+// elements before it stay appended.  Never throws.
+template <class Container, class... Args>
+bool loads_from_api(const json_spirit::Value& value, Container& resources, const Args&... args) {
+  try {
+    const json_spirit::Array& elements = value.get_array();
+    if (!elements.empty()) resources.reserve(resources.size() + elements.size());
+    for (const json_spirit::Value& element : elements) {
+      typename Container::value_type resource;
+      resource.load_from_api_or_throw(element, args...);
+      resources.push_back(std::move(resource));
+    }
+  } catch (const std::exception& e) {
+    QC_LOG_ERROR("Invalid resource format, exception: %s.\n", e.what());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace qingcloud
