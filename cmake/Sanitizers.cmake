@@ -12,9 +12,7 @@ elseif(NOT QC_SANITIZE STREQUAL "")
 endif()
 
 if(qc_sanitize_flags)
-  # GCC's flow analysis gives false "may be used uninitialized" reports on
-  # instrumented code; the ordinary build keeps that warning as an error.
-  add_compile_options(${qc_sanitize_flags} -O1 -Wno-maybe-uninitialized)
+  add_compile_options(${qc_sanitize_flags} -O1)
   add_link_options(${qc_sanitize_flags})
   add_compile_definitions(QC_SANITIZER_BUILD=1)
 endif()
