@@ -49,7 +49,7 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 check-format:
-	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+	@scripts/check-format.sh
 
 clean:
 	rm -rf $(BUILD) build-asan build-tsan
