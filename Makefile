@@ -7,7 +7,7 @@ GENERATOR := -G Ninja
 export CCACHE_BASEDIR := $(CURDIR)
 export CCACHE_NOHASHDIR := 1
 
-.PHONY: all deps build test test-unit demo test-asan test-tsan bench format check-format clean
+.PHONY: all deps build test test-unit demo test-asan test-tsan bench fuzz format check-format clean
 
 all: build
 
@@ -51,5 +51,16 @@ format:
 check-format:
 	@scripts/check-format.sh
 
+# The fuzz targets built with clang and libFuzzer (under ASan and UBSan) in
+# build-fuzz/, each run for FUZZ_SECONDS; see scripts/run-fuzzers.sh.
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS ?= json_text api_reply json_rpc_params
+
+fuzz:
+	@scripts/install-deps.sh fuzz
+	$(call configure,build-fuzz,-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DQC_FUZZ=ON)
+	cmake --build build-fuzz -j $(JOBS) --target $(addprefix fuzz_,$(FUZZ_TARGETS))
+	scripts/run-fuzzers.sh build-fuzz $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+
 clean:
-	rm -rf $(BUILD) build-asan build-tsan
+	rm -rf $(BUILD) build-asan build-tsan build-fuzz

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that the build, the tests and the tools need.
+# Installs the Debian packages that the build, the tests and the tools need;
+# `install-deps.sh fuzz` adds what the libFuzzer build (`make fuzz`) needs.
 # Only missing packages are installed; nothing happens when all are present.
 set -euo pipefail
 
@@ -9,6 +10,15 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
   openssl python3 clang-format
 )
+for group in "$@"; do
+  case $group in
+    fuzz) packages+=(clang libclang-rt-14-dev) ;;
+    *)
+      echo "install-deps: unknown group '$group' (known: fuzz)" >&2
+      exit 2
+      ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do
