@@ -1,7 +1,9 @@
 #include "host/json_spirit/reader.h"
 
+#include <charconv>
 #include <cmath>
 #include <limits>
+#include <system_error>
 #include <vector>
 
 #include <boost/json/basic_parser_impl.hpp>
@@ -57,14 +59,22 @@ class Value_Builder {
     return true;
   }
 
-  bool on_number_part(boost::json::string_view, boost::json::error_code&) { return true; }
+  bool on_number_part(boost::json::string_view s, boost::json::error_code&) {
+    number_.append(s.data(), s.size());
+    return true;
+  }
   bool on_int64(std::int64_t i, boost::json::string_view, boost::json::error_code&) {
+    number_.clear();
     return add(Value(i));
   }
   bool on_uint64(std::uint64_t u, boost::json::string_view, boost::json::error_code&) {
+    number_.clear();
     return add(Value(u));
   }
-  bool on_double(double d, boost::json::string_view, boost::json::error_code& ec) {
+  bool on_double(double d, boost::json::string_view s, boost::json::error_code& ec) {
+    number_.append(s.data(), s.size());
+    d = nearest_double(d);
+    number_.clear();
     // JSON has no infinity: a number too large for a double is refused.
     if (!std::isfinite(d)) {
       ec = boost::json::error::exponent_overflow;
@@ -100,6 +110,18 @@ class Value_Builder {
     return true;
   }
 
+  // Boost.JSON's conversion can miss the nearest double by a unit in the last
+  // place, so a number would not survive a read and write unchanged; the
+  // standard library's conversion of the same text is correctly rounded.
+  // Where that reports the text out of range (underflow to zero, overflow),
+  // Boost.JSON's result stands.
+  double nearest_double(double parsed) const {
+    double nearest = 0.0;
+    const char* end = number_.data() + number_.size();
+    auto [ptr, err] = std::from_chars(number_.data(), end, nearest);
+    return err == std::errc() && ptr == end ? nearest : parsed;
+  }
+
   bool close() {
     Value done = std::move(stack_.back().container);
     stack_.pop_back();
@@ -108,6 +130,7 @@ class Value_Builder {
 
   std::vector<Frame> stack_;
   std::string text_;
+  std::string number_;  // the text of the number being read
 };
 
 }  // namespace

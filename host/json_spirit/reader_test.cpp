@@ -28,6 +28,29 @@ TEST(Reader, NumbersTakeTheNarrowestFittingForm) {
   EXPECT_EQ(a[6].type(), real_type);
 }
 
+// Texts on which a conversion that is not correctly rounded misses by a unit
+// in the last place; each must read as the nearest double and write back as
+// the same digits.
+TEST(Reader, NumbersReadAsTheNearestDouble) {
+  struct Case {
+    const char* text;
+    double nearest;
+    const char* written;
+  };
+  const Case cases[] = {
+      {"9.8713306567725450e+07", 9.8713306567725450e+07, "9.871330656772545E7"},
+      {"-1.3927926388013963e-143", -1.3927926388013963e-143, "-1.3927926388013963E-143"},
+      {"2.2250738585072011e-308", 2.2250738585072011e-308, "2.225073858507201E-308"},
+      {"1e-400", 0.0, "0E0"},
+  };
+  for (const Case& c : cases) {
+    Value v;
+    ASSERT_TRUE(read(c.text, v)) << c.text;
+    EXPECT_EQ(v.get_real(), c.nearest) << c.text;
+    EXPECT_EQ(JSON_Dump(v, false).str(), c.written) << c.text;
+  }
+}
+
 TEST(Reader, RepeatedKeysKeepTheLastValue) {
   Value v;
   ASSERT_TRUE(read(R"({"a": 1, "a": 2})", v));
