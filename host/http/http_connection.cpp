@@ -1,0 +1,256 @@
+#include "host/http/http_connection.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <new>
+
+#include <curl/curl.h>
+
+#include "host/http/curl_options.h"
+#include "host/http/http_method.h"
+#include "host/http/http_session.h"
+#include "host/http/http_session_factory.h"
+#include "support/log.h"
+
+namespace {
+
+// A header field that could split the request head.
+bool unsafe_field_text(const std::string& text) {
+  return text.find_first_of("\r\n", 0, 3) != std::string::npos;
+}
+
+// The response's HTTP minor version as libcurl saw it.
+int minor_version_of(long curl_version) {
+  return curl_version == CURL_HTTP_VERSION_1_0 ? 0 : 1;
+}
+
+}  // namespace
+
+HTTP_Connection::HTTP_Connection(Key, std::shared_ptr<HTTP_Session> session, Curl_Easy easy)
+    : session_(std::move(session)), easy_(std::move(easy)) {
+  error_buffer_[0] = '\0';
+}
+
+HTTP_Connection::~HTTP_Connection() {
+  session_->give_back(std::move(easy_));
+}
+
+int HTTP_Connection::fail(int error) {
+  last_error_ = error;
+  errno = error;
+  return -1;
+}
+
+bool HTTP_Connection::prepare(const HTTP_Request& request) {
+  url_ = http_printable_url(session_->settings(), request.path());
+  query_ = request.query_string();
+  method_ = request.method();
+  if (method_ != HTTP_METHOD_GET && method_ != HTTP_METHOD_POST) {
+    fail(EINVAL);
+    QC_LOG_ERROR("Unsupported HTTP method %d for '%s'.\n", method_, url_.c_str());
+    return false;
+  }
+  if (const std::string* length = request.headers().find("Content-Length")) {
+    char* end = nullptr;
+    errno = 0;
+    unsigned long long n = std::strtoull(length->c_str(), &end, 10);
+    if (length->empty() || *end || errno || length->find('-') != std::string::npos) {
+      fail(EINVAL);
+      QC_LOG_ERROR("Invalid Content-Length '%s' for '%s'.\n", length->c_str(), url_.c_str());
+      return false;
+    }
+    length_declared_ = true;
+    declared_length_ = static_cast<std::size_t>(n);
+  }
+  target_ = curl_make_url(session_->settings(), request.path(), request.query_string());
+  if (!target_) {
+    fail(EINVAL);
+    QC_LOG_ERROR("Invalid path or query string for '%s'.\n", url_.c_str());
+    return false;
+  }
+  if (!build_header_list(request)) return false;
+  state_ = State::HEAD_TAKEN;
+  return true;
+}
+
+bool HTTP_Connection::build_header_list(const HTTP_Request& request) {
+  curl_slist* list = nullptr;
+  auto append = [&list](const std::string& line) {
+    curl_slist* grown = curl_slist_append(list, line.c_str());
+    if (grown) list = grown;
+    return grown != nullptr;
+  };
+  bool ok = true;
+  for (const HTTP_Headers::Field& f : request.headers().fields()) {
+    if (f.first.empty() || unsafe_field_text(f.first) || unsafe_field_text(f.second) ||
+        f.first.find(':') != std::string::npos) {
+      curl_slist_free_all(list);
+      fail(EINVAL);
+      QC_LOG_ERROR("Invalid header field '%s' for '%s'.\n", f.first.c_str(), url_.c_str());
+      return false;
+    }
+    // libcurl frames the body and counts its length itself.
+    if (http_iequals(f.first, "Content-Length")) continue;
+    // "Name;" is how libcurl is told to send a field with an empty value.
+    ok = ok && append(f.second.empty() ? f.first + ";" : f.first + ": " + f.second);
+  }
+  // No "Expect: 100-continue" round trip before a body.
+  ok = ok && append("Expect:");
+  if (!request.keep_alive()) ok = ok && append("Connection: close");
+  header_list_.reset(list);
+  if (!ok) {
+    fail(ENOMEM);
+    QC_LOG_ERROR("Failed to build the request head for '%s', errno=%d, %m.\n", url_.c_str(),
+                 ENOMEM);
+  }
+  return ok;
+}
+
+ssize_t HTTP_Connection::write(const void* data, std::size_t length) {
+  if (state_ != State::HEAD_TAKEN) {
+    fail(EINVAL);
+    QC_LOG_ERROR("Request body written after the exchange with '%s'.\n", url_.c_str());
+    return -1;
+  }
+  std::size_t take = length;
+  if (length_declared_) {
+    const std::size_t room = declared_length_ - std::min(declared_length_, request_body_.size());
+    if (take > room) {
+      take = room;
+      last_error_ = EMSGSIZE;
+    }
+  }
+  try {
+    request_body_.append(static_cast<const char*>(data), take);
+  } catch (const std::bad_alloc&) {
+    fail(ENOMEM);
+    QC_LOG_ERROR("Failed to buffer the request body for '%s', errno=%d, %m.\n", url_.c_str(),
+                 ENOMEM);
+    return -1;
+  }
+  return static_cast<ssize_t>(take);
+}
+
+std::size_t HTTP_Connection::on_body(char* data, std::size_t size, std::size_t count, void* self) {
+  auto* conn = static_cast<HTTP_Connection*>(self);
+  const std::size_t n = size * count;
+  if (n > HTTP_Session_Factory::MAX_BODY_SIZE - conn->response_body_.size()) {
+    conn->body_too_large_ = true;
+    return 0;
+  }
+  try {
+    conn->response_body_.append(data, n);
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+  return n;
+}
+
+// libcurl knows no socket time-out of its own for sending and receiving, so
+// an exchange that moves no byte for longer than the session's send (while
+// the request is going out) or receive time-out is ended here.  The connect
+// time-out covers everything before the connection is ready.
+int HTTP_Connection::on_progress(void* self, std::int64_t, std::int64_t down_now,
+                                 std::int64_t up_total, std::int64_t up_now) {
+  auto* conn = static_cast<HTTP_Connection*>(self);
+  curl_off_t ready = 0;
+  curl_easy_getinfo(conn->easy_.get(), CURLINFO_PRETRANSFER_TIME_T, &ready);
+  if (ready == 0) return 0;
+  const auto now = std::chrono::steady_clock::now();
+  const std::int64_t moved = down_now + up_now;
+  if (moved != conn->bytes_moved_) {
+    conn->bytes_moved_ = moved;
+    conn->last_moved_ = now;
+    return 0;
+  }
+  const HTTP_Session_Settings& s = conn->session_->settings();
+  const int limit = up_now < up_total ? s.send_timeout : s.recv_timeout;
+  if (now - conn->last_moved_ < std::chrono::seconds(limit)) return 0;
+  conn->stalled_ = true;
+  return 1;
+}
+
+int HTTP_Connection::read_head(CGI_Response& response) {
+  if (state_ != State::HEAD_TAKEN) {
+    fail(EINVAL);
+    QC_LOG_ERROR("Response head of '%s' read twice.\n", url_.c_str());
+    return -1;
+  }
+  state_ = State::DONE;
+  if (length_declared_ && request_body_.size() != declared_length_) {
+    fail(EINVAL);
+    QC_LOG_ERROR("Request body for '%s' has %Q bytes, its Content-Length says %Q.\n", url_.c_str(),
+                 static_cast<ACE_UINT64>(request_body_.size()),
+                 static_cast<ACE_UINT64>(declared_length_));
+    return -1;
+  }
+
+  CURL* easy = easy_.get();
+  curl_easy_reset(easy);
+  error_buffer_[0] = '\0';
+  int rc = curl_apply_session_options(easy, session_->settings(), error_buffer_);
+  if (rc == CURLE_OK) rc = curl_easy_setopt(easy, CURLOPT_CURLU, target_.get());
+  if (rc == CURLE_OK) rc = curl_easy_setopt(easy, CURLOPT_HTTPHEADER, header_list_.get());
+  if (rc == CURLE_OK) rc = curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &HTTP_Connection::on_body);
+  if (rc == CURLE_OK) rc = curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+  if (rc == CURLE_OK) rc = curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+  if (rc == CURLE_OK)
+    rc = curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &HTTP_Connection::on_progress);
+  if (rc == CURLE_OK) rc = curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
+  if (rc == CURLE_OK && method_ == HTTP_METHOD_POST) {
+    rc = curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE,
+                          static_cast<curl_off_t>(request_body_.size()));
+    if (rc == CURLE_OK) rc = curl_easy_setopt(easy, CURLOPT_POSTFIELDS, request_body_.data());
+  }
+  if (rc == CURLE_OK) rc = curl_easy_perform(easy);
+
+  if (rc != CURLE_OK) {
+    long os_errno = 0;
+    curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &os_errno);
+    if (body_too_large_ || rc == CURLE_FILESIZE_EXCEEDED) {
+      fail(EMSGSIZE);
+      QC_LOG_ERROR("Reply from '%s' exceeds %Q bytes, errno=%d, %m.\n", url_.c_str(),
+                   static_cast<ACE_UINT64>(HTTP_Session_Factory::MAX_BODY_SIZE), EMSGSIZE);
+      return -1;
+    }
+    if (stalled_) {
+      fail(ETIMEDOUT);
+      QC_LOG_ERROR(
+          "HTTP exchange with '%s' failed: no data moved within the time-out, errno=%d, "
+          "%m.\n",
+          url_.c_str(), ETIMEDOUT);
+      return -1;
+    }
+    const int error = curl_errno(rc, os_errno);
+    // libcurl's own message names host and port; should it ever quote the
+    // query string (key id, signature), its generic text is used instead.
+    const char* why = error_buffer_;
+    if (!*why || (!query_.empty() && std::strstr(why, query_.c_str())))
+      why = curl_easy_strerror(CURLcode(rc));
+    fail(error);
+    QC_LOG_ERROR("HTTP exchange with '%s' failed: %s, errno=%d, %m.\n", url_.c_str(), why, error);
+    return -1;
+  }
+
+  long status = 0;
+  long version = 0;
+  curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+  curl_easy_getinfo(easy, CURLINFO_HTTP_VERSION, &version);
+  try {
+    response.headers().clear();
+    curl_header* h = nullptr;
+    while ((h = curl_easy_nextheader(easy, CURLH_HEADER, -1, h)))
+      response.headers().add(h->name, h->value);
+  } catch (const std::bad_alloc&) {
+    fail(ENOMEM);
+    QC_LOG_ERROR("Failed to store the response head of '%s', errno=%d, %m.\n", url_.c_str(),
+                 ENOMEM);
+    return -1;
+  }
+  response.status(static_cast<int>(status));
+  response.minor_version(minor_version_of(version));
+  response.has_body(!response_body_.empty());
+  last_error_ = 0;
+  return 0;
+}
