@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <type_traits>
+
+#include "host/json_spirit/value.h"
+#include "support/http_encode.h"
+
+namespace qingcloud {
+
+// The parameters of one API call as encoded name/value pairs, kept in the
+// byte order of the encoded names: the canonical query string that is both
+// signed and sent.  Unusable input (null or empty name or text, an empty
+// array, a JSON kind that is not sent) is skipped without complaint.
+class API_Params {
+ public:
+  // The encoder's flag word for every name and value: only letters, digits
+  // and "-", "_", ".", "~" stay as they are; hex digits are upper case.
+  static constexpr std::uint64_t URL_ENCODE_FLAG = HUT_FLAG_SLASH | HUT_FLAG_UPPERCASE;
+
+  // Stores encode(name) -> encode(val), replacing an earlier value.
+  void set_parameter(const char* name, const char* val);
+
+  // A number as decimal text: `int` or `unsigned long`.
+  template <class T>
+  void set_parameter(const char* name, T number) {
+    static_assert(std::is_same_v<T, int> || std::is_same_v<T, unsigned long>,
+                  "numbers are sent as int or unsigned long");
+    if constexpr (std::is_same_v<T, int>) {
+      set_number(name, static_cast<long long>(number));
+    } else {
+      set_number(name, number);
+    }
+  }
+
+  // The i-th element (from 1) under the name "name.i", through the value overload.
+  void set_parameter(const char* name, const json_spirit::Array& array);
+
+  // By kind: arrays, strings, secure strings and integers are sent; objects,
+  // bools, reals and null are not.
+  void set_parameter(const char* name, const json_spirit::Value& value);
+
+  // The pairs joined as "name=value" by "&"; empty for an empty set.
+  std::string query_string() const;
+
+ private:
+  void set_number(const char* name, long long number);
+  void set_number(const char* name, unsigned long number);
+  void store(const char* name, std::string encoded_value);
+
+  std::map<std::string, std::string> params_;
+};
+
+}  // namespace qingcloud
