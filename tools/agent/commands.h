@@ -8,3 +8,4 @@
 using Command_Args = std::vector<std::string>;
 
 int probe_command(const Command_Args& args);
+int call_command(const Command_Args& args);

@@ -16,6 +16,7 @@ struct Command {
 
 const Command COMMANDS[] = {
     {"probe", probe_command, "load the plug-in and probe its instance handler"},
+    {"call", call_command, "send one signed request to a QingCloud API endpoint"},
 };
 
 void usage() {

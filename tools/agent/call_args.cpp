@@ -1,0 +1,179 @@
+#include "tools/agent/call_args.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "host/json_spirit/reader.h"
+
+const char* const CALL_USAGE =
+    "usage: qingcloud-agent call --host H [--port P] [--ssl] [--ca-file F] [--boss]\n"
+    "           --access-key-id K [--secret-file F] ACTION [name=value ...] [name:=JSON ...]\n"
+    "The secret access key comes from QINGCLOUD_SECRET_ACCESS_KEY or --secret-file.\n";
+
+namespace {
+
+// A secret file larger than this is not a secret key.
+constexpr std::size_t MAX_SECRET_FILE = 4096;
+
+bool parse_port(const std::string& text, unsigned short& port) {
+  if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos)
+    return false;
+  const unsigned long n = std::strtoul(text.c_str(), nullptr, 10);
+  if (n == 0 || n > 65535) return false;
+  port = static_cast<unsigned short>(n);
+  return true;
+}
+
+// "name=value" (a string) or "name:=JSON" (any JSON value).
+bool add_param(const std::string& arg, json_spirit::Object& params, std::string& error) {
+  const std::size_t eq = arg.find('=');
+  if (eq == std::string::npos) {
+    error = "'" + arg + "' is neither name=value nor name:=JSON";
+    return false;
+  }
+  const bool json = eq > 0 && arg[eq - 1] == ':';
+  const std::string name = arg.substr(0, json ? eq - 1 : eq);
+  const std::string text = arg.substr(eq + 1);
+  if (name.empty()) {
+    error = "'" + arg + "' has no parameter name";
+    return false;
+  }
+  if (!json) {
+    params[name] = text;
+    return true;
+  }
+  json_spirit::Value value;
+  std::string why;
+  if (!json_spirit::read(text, value, &why)) {
+    error = "the value of " + name + " is not JSON (" + why + ")";
+    return false;
+  }
+  params[name] = std::move(value);
+  return true;
+}
+
+}  // namespace
+
+bool parse_call_args(const Command_Args& args, Call_Options& o, std::string& error) {
+  std::string action;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&](std::string& out) {
+      if (i + 1 >= args.size()) {
+        error = a + " needs a value";
+        return false;
+      }
+      out = args[++i];
+      return true;
+    };
+    std::string text;
+    if (a == "--help" || a == "-h") {
+      o.help = true;
+    } else if (a == "--host") {
+      if (!value(o.host)) return false;
+    } else if (a == "--port") {
+      if (!value(text)) return false;
+      if (!parse_port(text, o.port)) {
+        error = "--port wants a number from 1 to 65535, not '" + text + "'";
+        return false;
+      }
+    } else if (a == "--ssl") {
+      o.ssl = true;
+    } else if (a == "--ca-file") {
+      if (!value(o.ca_file)) return false;
+    } else if (a == "--boss") {
+      o.boss = true;
+    } else if (a == "--access-key-id") {
+      if (!value(text)) return false;
+      o.access_key_id.assign(text.data(), text.size());
+    } else if (a == "--secret-file") {
+      if (!value(o.secret_file)) return false;
+    } else if (a.rfind("--secret", 0) == 0) {
+      error =
+          "the secret is not taken from the command line; use QINGCLOUD_SECRET_ACCESS_KEY "
+          "or --secret-file";
+      return false;
+    } else if (a.rfind("--", 0) == 0) {
+      error = "unknown option " + a;
+      return false;
+    } else if (action.empty()) {
+      action = a;
+    } else if (!add_param(a, o.params, error)) {
+      return false;
+    }
+  }
+  if (o.help) return true;
+  if (o.host.empty()) {
+    error = "--host is missing";
+  } else if (o.access_key_id.empty()) {
+    error = "--access-key-id is missing";
+  } else if (action.empty()) {
+    error = "ACTION is missing";
+  }
+  if (!error.empty()) return false;
+  if (o.port == 0) o.port = o.ssl ? 443 : 80;
+  o.params["action"] = action;
+  // What the clients add to every call, unless the command line says otherwise.
+  o.params.emplace("version", 1);
+  o.params.emplace("signature_version", 1);
+  o.params.emplace("signature_method", "HmacSHA256");
+  return true;
+}
+
+bool load_secret(const Call_Options& o, const std::function<const char*(const char*)>& getenv,
+                 secure_string& secret, std::string& error) {
+  if (o.secret_file.empty()) {
+    const char* env = getenv("QINGCLOUD_SECRET_ACCESS_KEY");
+    if (!env || !*env) {
+      error = "no secret access key: set QINGCLOUD_SECRET_ACCESS_KEY or give --secret-file";
+      return false;
+    }
+    secret.assign(env);
+    return true;
+  }
+
+  auto failed = [&](int e) {
+    error = "cannot read secret file " + o.secret_file + ": " + std::strerror(e);
+    return false;
+  };
+  const int fd = ::open(o.secret_file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return failed(errno);
+  struct stat st;
+  int e = 0;
+  if (::fstat(fd, &st) != 0) {
+    e = errno;
+  } else if (!S_ISREG(st.st_mode)) {
+    e = EINVAL;
+  } else if (static_cast<std::size_t>(st.st_size) > MAX_SECRET_FILE) {
+    e = EFBIG;
+  }
+  if (e) {
+    ::close(fd);
+    return failed(e);
+  }
+  secret.resize(MAX_SECRET_FILE);
+  std::size_t used = 0;
+  for (;;) {
+    const ssize_t n = ::read(fd, &secret[used], secret.size() - used);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      const int e = errno;
+      ::close(fd);
+      return failed(e);
+    }
+    if (n == 0 || (used += static_cast<std::size_t>(n)) == secret.size()) break;
+  }
+  ::close(fd);
+  secret.resize(used);
+  if (!secret.empty() && secret.back() == '\n') secret.pop_back();
+  if (!secret.empty() && secret.back() == '\r') secret.pop_back();
+  if (secret.empty()) {
+    error = "secret file " + o.secret_file + " is empty";
+    return false;
+  }
+  return true;
+}

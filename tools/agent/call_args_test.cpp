@@ -1,0 +1,147 @@
+#include "tools/agent/call_args.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "host/json_spirit/writer.h"
+
+namespace {
+
+std::string dump(const json_spirit::Object& o) {
+  return json_spirit::JSON_Dump(o, false).str();
+}
+
+TEST(Call_Args, ReadsOptionsActionAndParameters) {
+  Call_Options o;
+  std::string error;
+  ASSERT_TRUE(
+      parse_call_args({"--host", "api.example", "--access-key-id", "AK", "DescribeZones",
+                       "zone=pek3", "status:=[\"active\"]", "limit:=10", "note=a=b", "version:=2"},
+                      o, error))
+      << error;
+  EXPECT_EQ(o.host, "api.example");
+  EXPECT_EQ(o.port, 80);
+  EXPECT_FALSE(o.ssl);
+  EXPECT_FALSE(o.boss);
+  EXPECT_EQ(o.access_key_id, "AK");
+  EXPECT_EQ(dump(o.params),
+            R"({"action":"DescribeZones","limit":10,"note":"a=b","signature_method":"HmacSHA256",)"
+            R"("signature_version":1,"status":["active"],"version":2,"zone":"pek3"})");
+
+  Call_Options tls;
+  ASSERT_TRUE(parse_call_args({"--ssl", "--boss", "--ca-file", "ca.pem", "--host", "h",
+                               "--access-key-id", "AK", "--secret-file", "s", "DescribeUsers"},
+                              tls, error));
+  EXPECT_EQ(tls.port, 443);
+  EXPECT_TRUE(tls.boss);
+  EXPECT_EQ(tls.ca_file, "ca.pem");
+  EXPECT_EQ(tls.secret_file, "s");
+
+  Call_Options port;
+  ASSERT_TRUE(parse_call_args(
+      {"--port", "8443", "--ssl", "--host", "h", "--access-key-id", "AK", "A"}, port, error));
+  EXPECT_EQ(port.port, 8443);
+}
+
+TEST(Call_Args, RefusesUnusableCommandLines) {
+  struct Case {
+    Command_Args args;
+    const char* error;
+  } cases[] = {
+      {{"--access-key-id", "AK", "A"}, "--host is missing"},
+      {{"--host", "h", "A"}, "--access-key-id is missing"},
+      {{"--host", "h", "--access-key-id", "AK"}, "ACTION is missing"},
+      {{"--host"}, "--host needs a value"},
+      {{"--port", "0"}, "--port wants a number from 1 to 65535, not '0'"},
+      {{"--port", "65536"}, "--port wants a number from 1 to 65535, not '65536'"},
+      {{"--port", "-1"}, "--port wants a number from 1 to 65535, not '-1'"},
+      {{"--verbose"}, "unknown option --verbose"},
+      {{"--secret", "x"},
+       "the secret is not taken from the command line; use QINGCLOUD_SECRET_ACCESS_KEY or "
+       "--secret-file"},
+      {{"--secret-access-key=x"},
+       "the secret is not taken from the command line; use QINGCLOUD_SECRET_ACCESS_KEY or "
+       "--secret-file"},
+      {{"A", "zone"}, "'zone' is neither name=value nor name:=JSON"},
+      {{"A", "=x"}, "'=x' has no parameter name"},
+      {{"A", ":=1"}, "':=1' has no parameter name"},
+      {{"A", "limit:=ten"}, "the value of limit is not JSON (syntax error at offset 1)"},
+  };
+  for (const Case& c : cases) {
+    Call_Options o;
+    std::string error;
+    EXPECT_FALSE(parse_call_args(c.args, o, error)) << c.error;
+    EXPECT_EQ(error, c.error);
+  }
+}
+
+class Call_Secret : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    for (const std::string& f : files_)
+      ::unlink(f.c_str());
+  }
+
+  std::string write_file(const std::string& content) {
+    std::string path = ::testing::TempDir() + "qc-secret-XXXXXX";
+    int fd = ::mkstemp(path.data());
+    EXPECT_GE(fd, 0);
+    EXPECT_EQ(::write(fd, content.data(), content.size()), static_cast<ssize_t>(content.size()));
+    ::close(fd);
+    files_.push_back(path);
+    return path;
+  }
+
+  static const char* env_with(const char* name, const char* value, const char* wanted) {
+    return std::string(name) == wanted ? value : nullptr;
+  }
+
+  std::vector<std::string> files_;
+};
+
+TEST_F(Call_Secret, ComesFromTheEnvironmentOrAFile) {
+  Call_Options o;
+  secure_string secret;
+  std::string error;
+  auto env = [](const char* name) {
+    return env_with(name, "from-env", "QINGCLOUD_SECRET_ACCESS_KEY");
+  };
+  ASSERT_TRUE(load_secret(o, env, secret, error));
+  EXPECT_EQ(secret, "from-env");
+
+  o.secret_file = write_file("from-file\r\n");
+  ASSERT_TRUE(load_secret(o, env, secret, error)) << error;
+  EXPECT_EQ(secret, "from-file") << "the file wins; its line break is dropped";
+}
+
+TEST_F(Call_Secret, MissingOrUnreadableSecretsAreReported) {
+  Call_Options o;
+  secure_string secret;
+  std::string error;
+  auto no_env = [](const char*) -> const char* { return nullptr; };
+  EXPECT_FALSE(load_secret(o, no_env, secret, error));
+  EXPECT_EQ(error, "no secret access key: set QINGCLOUD_SECRET_ACCESS_KEY or give --secret-file");
+
+  o.secret_file = "/nonexistent/secret";
+  EXPECT_FALSE(load_secret(o, no_env, secret, error));
+  EXPECT_EQ(error, "cannot read secret file /nonexistent/secret: No such file or directory");
+
+  o.secret_file = ::testing::TempDir();
+  EXPECT_FALSE(load_secret(o, no_env, secret, error));
+  EXPECT_EQ(error, "cannot read secret file " + o.secret_file + ": Invalid argument");
+
+  o.secret_file = write_file("\n");
+  EXPECT_FALSE(load_secret(o, no_env, secret, error));
+  EXPECT_EQ(error, "secret file " + o.secret_file + " is empty");
+
+  o.secret_file = write_file(std::string(5000, 'k'));
+  EXPECT_FALSE(load_secret(o, no_env, secret, error));
+  EXPECT_EQ(error, "cannot read secret file " + o.secret_file + ": File too large");
+}
+
+}  // namespace

@@ -1,0 +1,87 @@
+#include "tools/agent/call_command.h"
+
+#include <cstring>
+#include <exception>
+#include <string>
+#include <unistd.h>
+
+#include "api/api_error.h"
+#include "api/qingcloud_session.h"
+#include "host/http/http_tls_context.h"
+#include "host/json_spirit/writer.h"
+#include "tools/agent/call_args.h"
+#include "tools/agent/log_lines.h"
+
+namespace {
+
+const char* const PREFIX = "qingcloud-agent call: ";
+
+int fail(const Call_IO& io, int code, const std::string& line) {
+  std::fprintf(io.err, "%s%s\n", PREFIX, line.c_str());
+  return code;
+}
+
+// One line for a failed call: the error number, and the platform's message
+// or the first thing that was logged.
+std::string failure_line(const qingcloud::QingCloud_Session& session, const Log_Lines& lines) {
+  const int err = session.err_code();
+  std::string line;
+  if (err == qingcloud::API_NETWORK_ERROR) {
+    line = "network error (-2)";
+  } else if (err == qingcloud::API_INTERNAL_ERROR) {
+    line = "internal error (-1)";
+  } else {
+    line = "error " + std::to_string(err);
+    if (!session.api_err_msg().empty()) return line + ": " + session.api_err_msg();
+  }
+  const std::string detail = lines.first();
+  return detail.empty() ? line : line + ": " + detail;
+}
+
+int call(const Command_Args& args, const Call_IO& io) {
+  Call_Options options;
+  std::string error;
+  if (!parse_call_args(args, options, error))
+    return fail(io, CALL_BAD_USAGE, error + " (see qingcloud-agent call --help)");
+  if (options.help) {
+    std::fputs(CALL_USAGE, io.out);
+    return CALL_OK;
+  }
+  secure_string secret;
+  if (!load_secret(options, io.getenv, secret, error)) return fail(io, CALL_BAD_USAGE, error);
+  if (!options.ca_file.empty()) {
+    if (::access(options.ca_file.c_str(), R_OK) != 0)
+      return fail(io, CALL_BAD_USAGE,
+                  "cannot read CA file " + options.ca_file + ": " + std::strerror(errno));
+    // The session trusts the host-wide CA file, as a private cloud's agent would.
+    HTTP_TLS_Context::set_default_ca_file(options.ca_file);
+  }
+
+  Log_Lines lines;
+  qingcloud::QingCloud_Session session;
+  if (!session.connect(options.host, options.port, options.ssl, std::move(options.access_key_id),
+                       std::move(secret)))
+    return fail(io, CALL_BAD_USAGE, "cannot use " + options.host + ": " + lines.first());
+
+  json_spirit::Object result;
+  const bool ok = options.boss
+                      ? session.send_request(HTTP_METHOD_POST, "/boss2/", options.params, result)
+                      : session.send_request(HTTP_METHOD_GET, "/iaas/", options.params, result);
+  if (!ok) return fail(io, CALL_FAILED, failure_line(session, lines));
+  std::fprintf(io.out, "%s\n", json_spirit::JSON_Dump(result, true).c_str());
+  return CALL_OK;
+}
+
+}  // namespace
+
+int run_call(const Command_Args& args, const Call_IO& io) {
+  try {
+    return call(args, io);
+  } catch (const std::exception& e) {
+    return fail(io, CALL_FAILED, std::string("unexpected failure: ") + e.what());
+  }
+}
+
+int call_command(const Command_Args& args) {
+  return run_call(args, Call_IO());
+}

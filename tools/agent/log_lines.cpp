@@ -1,0 +1,49 @@
+#include "tools/agent/log_lines.h"
+
+#include <ace/Log_Msg.h>
+#include <ace/Log_Record.h>
+
+namespace {
+
+// "file.cpp:123: text" -> "text"; an emergency line keeps its own form.
+std::string without_location(const std::string& line) {
+  const std::size_t colon = line.find(':');
+  if (colon == std::string::npos || line.find(' ') < colon) return line;
+  const std::size_t after = line.find(": ", colon + 1);
+  if (after == std::string::npos) return line;
+  for (std::size_t i = colon + 1; i < after; ++i) {
+    if (line[i] < '0' || line[i] > '9') return line;
+  }
+  return line.substr(after + 2);
+}
+
+}  // namespace
+
+Log_Lines::Log_Lines() {
+  previous_backend_ = ACE_Log_Msg::msg_backend(this);
+  ACE_Log_Msg* log = ACE_LOG_MSG;
+  previous_flags_ = log->flags();
+  log->set_flags(ACE_Log_Msg::CUSTOM);
+  log->clr_flags(ACE_Log_Msg::STDERR);
+}
+
+Log_Lines::~Log_Lines() {
+  ACE_Log_Msg* log = ACE_LOG_MSG;
+  log->clr_flags(ACE_Log_Msg::CUSTOM);
+  log->set_flags(previous_flags_);
+  ACE_Log_Msg::msg_backend(previous_backend_);
+}
+
+ssize_t Log_Lines::log(ACE_Log_Record& record) {
+  lines_.push_back(without_location(record.msg_data()));
+  return 0;
+}
+
+std::string Log_Lines::first() const {
+  if (lines_.empty()) return std::string();
+  std::string line = lines_.front();
+  const std::size_t end = line.find('\n');
+  if (end != std::string::npos) line.erase(end);
+  if (!line.empty() && line.back() == '.') line.pop_back();
+  return line;
+}
