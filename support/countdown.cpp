@@ -34,8 +34,8 @@ Countdown_Iterator& Countdown_Iterator::operator++() {
     tick_.elapsed_secs += exp_it_.value();
     tick_.sleep_secs = 0;
   } else {
-    tick_.sleep_secs = std::min<std::int64_t>(exp_it_.value(),
-                                              tick_.timeout_secs - tick_.elapsed_secs);
+    tick_.sleep_secs =
+        std::min<std::int64_t>(exp_it_.value(), tick_.timeout_secs - tick_.elapsed_secs);
     if (tick_.sleep_secs != 0) {
       countdown_sleep(tick_.sleep_secs);
       tick_.elapsed_secs += tick_.sleep_secs;

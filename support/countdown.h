@@ -1,8 +1,9 @@
 #pragma once
 
-#include <boost/range/iterator_range.hpp>
 #include <cstdint>
 #include <iterator>
+
+#include <boost/range/iterator_range.hpp>
 
 #include "host/support/exponential_backoff.h"
 

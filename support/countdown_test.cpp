@@ -32,8 +32,7 @@ TEST_F(Countdown, PollingBudgetOfSixMinutes) {
   EXPECT_THAT(tick_times(countdown(360, 1, 60, false)),
               ElementsAre(0, 1, 3, 7, 15, 31, 63, 123, 183, 243, 303, 360));
   // The last wait is cut so that the waiting ends exactly on the budget.
-  EXPECT_THAT(testing_support::take_sleeps(),
-              ElementsAre(1, 2, 4, 8, 16, 32, 60, 60, 60, 60, 57));
+  EXPECT_THAT(testing_support::take_sleeps(), ElementsAre(1, 2, 4, 8, 16, 32, 60, 60, 60, 60, 57));
   EXPECT_TRUE(log.messages().empty());
 }
 
@@ -45,8 +44,7 @@ TEST_F(Countdown, WaitCutToTheBudget) {
 TEST_F(Countdown, ZeroBudgetIsTakenAsOneSecond) {
   EXPECT_THAT(tick_times(countdown(0, 1, 60, false)), ElementsAre(0, 1));
   EXPECT_THAT(testing_support::take_sleeps(), ElementsAre(1));
-  EXPECT_TRUE(
-      log.has("timeout_secs must be at least 1, or else the for loop never invokes.\n"));
+  EXPECT_TRUE(log.has("timeout_secs must be at least 1, or else the for loop never invokes.\n"));
 }
 
 TEST_F(Countdown, NoCapMeansTheBudgetIsTheCap) {
@@ -78,7 +76,8 @@ TEST(Exponential_Backoff, DoublesFromTheSlotTimeUpToTheCap) {
   Exponential_Backoff_Iterator it;
   it.init(1, 100, 60, false);
   std::vector<std::uint32_t> values;
-  for (int i = 0; i < 9; ++i, ++it) values.push_back(*it);
+  for (int i = 0; i < 9; ++i, ++it)
+    values.push_back(*it);
   EXPECT_THAT(values, ElementsAreArray({1, 2, 4, 8, 16, 32, 60, 60, 60}));
   EXPECT_EQ(it.cumulation(), 1u + 2 + 4 + 8 + 16 + 32 + 60 + 60 + 60 + 60);
 }
@@ -87,7 +86,8 @@ TEST(Exponential_Backoff, EdgesOfItsParameters) {
   Exponential_Backoff_Iterator it;
   it.init(0, 100, 0, false);  // a zero slot is taken as one second; no cap
   EXPECT_EQ(*it, 1u);
-  for (int i = 0; i < 40; ++i) ++it;
+  for (int i = 0; i < 40; ++i)
+    ++it;
   EXPECT_EQ(*it, 4294967295u);  // saturates instead of wrapping to 0
 
   it.init(5, 2, 60, false);  // growth stops after the retry limit
