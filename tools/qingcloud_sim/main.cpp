@@ -1,0 +1,201 @@
+// qingcloud-sim: the QingCloud API simulator as a program, for demos and for
+// clients in other processes.  Prints the bound port on the first line of
+// stdout and serves until SIGINT or SIGTERM.
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <signal.h>
+#include <string>
+
+#include <boost/json/serialize.hpp>
+
+#include "tools/qingcloud_sim/demo_inventory.h"
+#include "tools/qingcloud_sim/generated_inventory.h"
+#include "tools/qingcloud_sim/inventory_file.h"
+#include "tools/qingcloud_sim/params.h"
+#include "tools/qingcloud_sim/simulator.h"
+
+namespace {
+
+using namespace qingcloud_sim;
+
+const char USAGE[] =
+    "usage: qingcloud-sim [--listen HOST:PORT] [--port-file F]\n"
+    "                     [--inventory F | --generate SPEC] [--seed N]\n"
+    "                     [--tls-cert F --tls-key F] [--job-seconds N] [--lease-seconds N]\n"
+    "                     [--max-clock-skew N] [--log-requests] [--dump-inventory]\n"
+    "\n"
+    "Serves the QingCloud API (GET /iaas/, POST /boss2/) on HOST:PORT, by default\n"
+    "127.0.0.1 and a free port; the port is printed on the first line of stdout.\n"
+    "Without --inventory or --generate it serves the built-in demo inventory.\n"
+    "SPEC: instances=N,zones=N,users=N,bots=N,volumes=N,snapshots=N (or just N).\n";
+
+struct Program_Options {
+  Options server;
+  std::string port_file;
+  std::string inventory_file;
+  std::string generate;
+  std::uint64_t seed = 1;
+  bool dump = false;
+};
+
+bool parse_number(const char* text, std::int64_t low, std::int64_t high, std::int64_t* value) {
+  return parse_integer(text, value) && *value >= low && *value <= high;
+}
+
+bool parse_listen(const std::string& text, Options* options) {
+  const std::size_t colon = text.rfind(':');
+  if (colon == std::string::npos) return false;
+  std::string host = text.substr(0, colon);
+  if (host.size() >= 2 && host.front() == '[' && host.back() == ']')
+    host = host.substr(1, host.size() - 2);
+  std::int64_t port = 0;
+  if (!parse_number(text.c_str() + colon + 1, 0, 65535, &port)) return false;
+  options->host = host.empty() ? "127.0.0.1" : host;
+  options->port = static_cast<int>(port);
+  return true;
+}
+
+// Returns 0 on success, else the exit status (after printing why).
+int parse_args(int argc, char** argv, Program_Options* p) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    auto value = [&](const char** out) {
+      if (i + 1 >= argc) return false;
+      *out = argv[++i];
+      return true;
+    };
+    const char* v = nullptr;
+    std::int64_t n = 0;
+    bool ok = true;
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(USAGE, stdout);
+      return -1;
+    } else if (arg == "--listen") {
+      ok = value(&v) && parse_listen(v, &p->server);
+    } else if (arg == "--port-file") {
+      ok = value(&v) && (p->port_file = v, true);
+    } else if (arg == "--inventory") {
+      ok = value(&v) && (p->inventory_file = v, true);
+    } else if (arg == "--generate") {
+      ok = value(&v) && (p->generate = v, true);
+    } else if (arg == "--seed") {
+      ok = value(&v) && parse_number(v, 0, INT64_MAX, &n) &&
+           (p->seed = static_cast<std::uint64_t>(n), true);
+    } else if (arg == "--tls-cert") {
+      ok = value(&v) && (p->server.tls_cert_file = v, true);
+    } else if (arg == "--tls-key") {
+      ok = value(&v) && (p->server.tls_key_file = v, true);
+    } else if (arg == "--job-seconds") {
+      ok = value(&v) && parse_number(v, 0, 86400, &n) &&
+           (p->server.job_seconds = static_cast<int>(n), true);
+    } else if (arg == "--lease-seconds") {
+      ok = value(&v) && parse_number(v, 0, 86400, &n) &&
+           (p->server.lease_seconds = static_cast<int>(n), true);
+    } else if (arg == "--max-clock-skew") {
+      ok = value(&v) && parse_number(v, 0, 315360000, &n) &&
+           (p->server.max_clock_skew = static_cast<int>(n), true);
+    } else if (arg == "--log-requests") {
+      p->server.log_requests = true;
+    } else if (arg == "--dump-inventory") {
+      p->dump = true;
+    } else {
+      std::fprintf(stderr, "qingcloud-sim: unknown option '%s'\n\n%s", arg.c_str(), USAGE);
+      return 2;
+    }
+    if (!ok) {
+      std::fprintf(stderr, "qingcloud-sim: bad or missing value for %s\n\n%s", arg.c_str(), USAGE);
+      return 2;
+    }
+  }
+  if (!p->inventory_file.empty() && !p->generate.empty()) {
+    std::fprintf(stderr, "qingcloud-sim: --inventory and --generate exclude each other\n");
+    return 2;
+  }
+  if (p->server.tls_cert_file.empty() != p->server.tls_key_file.empty()) {
+    std::fprintf(stderr, "qingcloud-sim: --tls-cert and --tls-key go together\n");
+    return 2;
+  }
+  return 0;
+}
+
+Simulator::Inventory_Source make_source(const Program_Options& p, std::string* description) {
+  if (!p.inventory_file.empty()) {
+    auto loaded = std::make_shared<const Inventory>(load_inventory_file(p.inventory_file));
+    *description = "the inventory of " + p.inventory_file;
+    return [loaded] { return *loaded; };
+  }
+  if (!p.generate.empty()) {
+    Generate_Spec spec;
+    std::string error;
+    if (!parse_generate_spec(p.generate, &spec, &error))
+      throw std::runtime_error("--generate: " + error);
+    *description =
+        "a generated inventory (" + p.generate + ", seed " + std::to_string(p.seed) + ")";
+    const std::uint64_t seed = p.seed;
+    return [spec, seed] { return generate_inventory(spec, seed); };
+  }
+  *description = "the demo inventory";
+  return [] { return demo_inventory(); };
+}
+
+bool write_port_file(const std::string& path, int port) {
+  const std::string temporary = path + ".tmp";
+  {
+    std::ofstream out(temporary);
+    out << port << "\n";
+    if (!out) return false;
+  }
+  return std::rename(temporary.c_str(), path.c_str()) == 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Program_Options p;
+  if (const int status = parse_args(argc, argv, &p)) return status < 0 ? 0 : status;
+
+  // The server's threads inherit this mask: only the main thread takes the
+  // stop signals, in sigwait below.
+  sigset_t stop_signals;
+  sigemptyset(&stop_signals);
+  sigaddset(&stop_signals, SIGINT);
+  sigaddset(&stop_signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+
+  std::unique_ptr<Simulator> simulator;
+  std::string description;
+  try {
+    simulator = std::make_unique<Simulator>(make_source(p, &description), p.server);
+    if (p.dump) {
+      std::puts(boost::json::serialize(dump_inventory(simulator->platform().inventory())).c_str());
+      return 0;
+    }
+    simulator->start();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "qingcloud-sim: %s\n", e.what());
+    return 1;
+  }
+
+  std::printf("%d\n", simulator->port());
+  std::string zones;
+  for (const std::string& z : simulator->platform().zone_ids())
+    zones += (zones.empty() ? "" : ", ") + z;
+  std::printf("qingcloud-sim: serving %s on %s://%s:%d (version %s; zones %s; %zu instances)\n",
+              description.c_str(), simulator->tls() ? "https" : "http", simulator->host().c_str(),
+              simulator->port(), simulator->platform().version().c_str(), zones.c_str(),
+              simulator->platform().instance_count());
+  std::fflush(stdout);
+  if (!p.port_file.empty() && !write_port_file(p.port_file, simulator->port())) {
+    std::fprintf(stderr, "qingcloud-sim: cannot write the port file %s\n", p.port_file.c_str());
+    return 1;
+  }
+
+  int signal_number = 0;
+  sigwait(&stop_signals, &signal_number);
+  std::printf("qingcloud-sim: stopping on signal %d\n", signal_number);
+  simulator->stop();
+  return 0;
+}

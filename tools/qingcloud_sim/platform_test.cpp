@@ -1,0 +1,269 @@
+#include "tools/qingcloud_sim/platform.h"
+
+#include <boost/json/parse.hpp>
+#include <gtest/gtest.h>
+
+#include "tools/qingcloud_sim/demo_inventory.h"
+
+namespace qingcloud_sim {
+namespace {
+
+using boost::json::object;
+
+constexpr std::int64_t T0 = 1700000000;
+
+class Platform_Test : public ::testing::Test {
+ protected:
+  Platform_Test() : platform_(demo_inventory(), clock_) {
+    clock_.freeze(T0);
+    platform_.set_job_seconds(2);
+    platform_.set_lease_seconds(5);
+  }
+
+  static Caller boss() { return Caller{DEMO_BOSS_KEY_ID, true, ""}; }
+  static Caller ops() { return Caller{DEMO_OPS_KEY_ID, false, DEMO_OPS_USER_ID}; }
+
+  object call(const std::string& action, const char* params, Caller caller = boss(),
+              Call_Effects effects = {}) {
+    Api_Call c{caller.back_office ? "/boss2/" : "/iaas/", action, Params::from_json_text(params),
+               caller};
+    return boost::json::parse(platform_.call(c, effects)).as_object();
+  }
+
+  // The error of a call as "ret_code message", or "ok".
+  std::string error(const std::string& action, const char* params, Caller caller = boss()) {
+    try {
+      call(action, params, caller);
+      return "ok";
+    } catch (const Api_Error& e) {
+      return std::to_string(e.ret_code()) + " " + e.what();
+    }
+  }
+
+  object record(const char* action, const char* set, const std::string& filter) {
+    const object reply = call(action, (R"({"zone":"pek3a",)" + filter + "}").c_str());
+    const auto& records = reply.at(set).as_array();
+    EXPECT_EQ(records.size(), 1u) << filter;
+    return records.empty() ? object() : records[0].as_object();
+  }
+  object instance(const std::string& id) {
+    return record("DescribeInstances", "instance_set", R"("instances":[")" + id + R"("])");
+  }
+  object job(const std::string& id) {
+    return record("DescribeJobs", "job_set", R"("jobs":[")" + id + R"("])");
+  }
+  std::string job_of(const object& reply) { return std::string(reply.at("job_id").as_string()); }
+
+  Sim_Clock clock_;
+  Platform platform_;
+};
+
+TEST_F(Platform_Test, A_job_is_pending_then_working_then_successful) {
+  const std::string id =
+      job_of(call("StopInstances", R"({"zone":"pek3a","instances":["i-k8s2m1qa"]})"));
+  EXPECT_EQ(job(id).at("status"), "pending");
+  EXPECT_EQ(instance("i-k8s2m1qa").at("status"), "running");
+  EXPECT_EQ(instance("i-k8s2m1qa").at("transition_status"), "stopping");
+  clock_.advance(1);
+  EXPECT_EQ(job(id).at("status"), "working");
+  clock_.advance(1);
+  EXPECT_EQ(job(id).at("status"), "successful");
+  EXPECT_EQ(instance("i-k8s2m1qa").at("status"), "stopped");
+  EXPECT_EQ(instance("i-k8s2m1qa").at("transition_status"), "");
+  EXPECT_EQ(job(id).at("job_action"), "StopInstances");
+  EXPECT_EQ(job(id).at("resource_ids"), "i-k8s2m1qa");
+
+  platform_.set_job_seconds(0);  // ends by the next call
+  const std::string start =
+      job_of(call("StartInstances", R"({"zone":"pek3a","instances":["i-k8s2m1qa"]})"));
+  EXPECT_EQ(job(start).at("status"), "successful");
+  EXPECT_EQ(instance("i-k8s2m1qa").at("status"), "running");
+}
+
+TEST_F(Platform_Test, A_failing_job_leaves_its_resources_as_they_were) {
+  const std::string id =
+      job_of(call("StopInstances", R"({"zone":"pek3a","instances":["i-k8s2m1qa"]})", boss(),
+                  Call_Effects{true, false}));
+  clock_.advance(2);
+  EXPECT_EQ(job(id).at("status"), "failed");
+  EXPECT_EQ(instance("i-k8s2m1qa").at("status"), "running");
+  EXPECT_EQ(instance("i-k8s2m1qa").at("transition_status"), "");
+}
+
+TEST_F(Platform_Test, State_rules) {
+  const std::string FW_COMMA = "\xEF\xBC\x8C";
+  struct Case {
+    const char* action;
+    const char* params;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"StartInstances", R"({"instances":["i-k8s2m1qa"]})",
+       "1400 PermissionDenied, instance [i-k8s2m1qa] is running" + FW_COMMA +
+           " can not be started"},
+      {"StopInstances", R"({"instances":["i-3fq9zt0d"]})",
+       "1400 PermissionDenied, instance [i-3fq9zt0d] is stopped" + FW_COMMA +
+           " can not be stopped"},
+      {"TerminateInstances", R"({"instances":["i-5mr1cg8w"]})",
+       "1400 PermissionDenied, instance [i-5mr1cg8w] is pending" + FW_COMMA +
+           " can not be terminated"},
+      {"DeleteVolumes", R"({"volumes":["vol-w3b9k2fa"]})",
+       "1400 PermissionDenied, volume [vol-w3b9k2fa] is not available" + FW_COMMA +
+           " can not be deleted"},
+      {"StartInstances", R"({"instances":["i-nothere"]})",
+       "2100 ResourceNotFound, resource [i-nothere] not found"},
+      {"StartInstances", R"({"instances":[]})",
+       "1100 ParameterError, parameter [instances] is required"},
+      {"StopInstances", R"({"instances":["i-k8s2m1qa"],"force":2})",
+       "1100 ParameterError, the value of parameter [force] should be 0 or 1"},
+      {"MigrateInstances", R"({"instances":["i-k8s2m1qa"],"target_host":"pek3ar02n02"})",
+       "1400 PermissionDenied, host [pek3ar02n02] is maintenance" + FW_COMMA +
+           " can not take instances"},
+      {"MigrateInstances", R"({"instances":["i-k8s2m1qa"],"target_host":"nowhere"})",
+       "2100 ResourceNotFound, resource [nowhere] not found"},
+      {"MigrateInstances", R"({"instances":[],"target_host":"pek3ar01n02"})",
+       "1100 ParameterError, parameter [instances] is required"},
+  };
+  for (const Case& c : cases) {
+    std::string params = std::string(c.params);
+    params.insert(1, R"("zone":"pek3a",)");
+    EXPECT_EQ(error(c.action, params.c_str()), c.expected) << c.action << " " << c.params;
+  }
+  // A resource in transition is busy.
+  call("StopInstances", R"({"zone":"pek3a","instances":["i-k8s2m1qa"]})");
+  EXPECT_EQ(
+      error("StopInstances", R"({"zone":"pek3a","instances":["i-k8s2m1qa"]})"),
+      "1400 PermissionDenied, instance [i-k8s2m1qa] is stopping" + FW_COMMA + " please try later");
+}
+
+TEST_F(Platform_Test, Leases_ripen_and_guard_terminate_and_delete) {
+  const object run =
+      call("RunInstances",
+           R"({"zone":"pek3a","image_id":"centos77x64a","instance_type":"s1.small.r1",
+                              "login_mode":"passwd","login_passwd":"Bootstrap7","cpu":0,"memory":0,
+                              "os_disk_size":0,"instance_class":101,"vxnets":["vxnet-0"]})",
+           ops());
+  const std::string id(run.at("instances").as_array().at(0).as_string());
+  EXPECT_EQ(instance(id).at("status"), "pending");
+  EXPECT_EQ(instance(id).at("owner"), DEMO_OPS_USER_ID);
+  auto lease = [&] {
+    return call("GetLeaseInfo",
+                (R"({"zone":"pek3a","resource":")" + id + R"(","owner":"usr-ops00001"})").c_str(),
+                ops())
+        .at("lease_info")
+        .at("status");
+  };
+  EXPECT_EQ(lease(), "pending");
+  clock_.advance(2);
+  EXPECT_EQ(instance(id).at("status"), "running");
+  EXPECT_EQ(
+      error("TerminateInstances", (R"({"zone":"pek3a","instances":[")" + id + R"("]})").c_str(),
+            ops()),
+      "1400 PermissionDenied, resource [" + id + "] lease info not ready yet, please try later");
+  clock_.advance(3);
+  EXPECT_EQ(lease(), "active");
+  job_of(call("TerminateInstances", (R"({"zone":"pek3a","instances":[")" + id + R"("]})").c_str(),
+              ops()));
+  clock_.advance(2);
+  EXPECT_EQ(instance(id).at("status"), "terminated");
+
+  // Volumes: the same guard, then only available ones may go.
+  const object created = call("CreateVolumes", R"({"zone":"pek3a","size":20,"volume_name":"v"})");
+  const std::string vol(created.at("volumes").as_array().at(0).as_string());
+  const std::string del = R"({"zone":"pek3a","volumes":[")" + vol + R"("]})";
+  EXPECT_EQ(
+      error("DeleteVolumes", del.c_str()),
+      "1400 PermissionDenied, resource [" + vol + "] lease info not ready yet, please try later");
+  clock_.advance(5);
+  job_of(call("DeleteVolumes", del.c_str()));
+  clock_.advance(2);
+  EXPECT_EQ(call("DescribeVolumes", del.c_str()).at("total_count"), 0);  // gone from listings
+  EXPECT_EQ(record("DescribeVolumes", "volume_set",
+                   R"("volumes":[")" + vol + R"("],"status":["deleted"])")
+                .at("status"),
+            "deleted");
+}
+
+TEST_F(Platform_Test, A_held_lease_never_becomes_active) {
+  const object created =
+      call("CreateVolumes", R"({"zone":"pek3a","size":10})", boss(), Call_Effects{false, true});
+  const std::string vol(created.at("volumes").as_array().at(0).as_string());
+  clock_.advance(100000);
+  EXPECT_EQ(call("GetLeaseInfo", (R"({"zone":"pek3a","resource":")" + vol + R"("})").c_str())
+                .at("lease_info")
+                .at("status"),
+            "pending");
+  // Querying with the effect holds an existing lease too.
+  call("GetLeaseInfo", R"({"zone":"pek3a","resource":"i-k8s2m1qa"})", boss(),
+       Call_Effects{false, true});
+  EXPECT_EQ(call("GetLeaseInfo", R"({"zone":"pek3a","resource":"i-k8s2m1qa"})")
+                .at("lease_info")
+                .at("status"),
+            "pending");
+}
+
+TEST_F(Platform_Test, Snapshots_migration_and_creation_checks) {
+  const object snap = call("CreateSnapshots",
+                           R"({"zone":"pek3a","resources":["vol-d8q4m1zr"],"snapshot_name":"s",
+                               "is_in_place":1})");
+  const std::string ss(snap.at("snapshots").as_array().at(0).as_string());
+  clock_.advance(2);
+  const object s = record("DescribeSnapshots", "snapshot_set",
+                          R"("snapshots":[")" + ss + R"("],"snapshot_type":"2")");
+  EXPECT_EQ(s.at("status"), "available");
+  EXPECT_EQ(s.at("resource").at("resource_id"), "vol-d8q4m1zr");
+
+  call("MigrateInstances",
+       R"({"zone":"pek3a","instances":["i-k8s2m1qa"],"target_host":"pek3ar02n01",
+                              "audit_log":"Use API to migrate instances"})");
+  EXPECT_EQ(instance("i-k8s2m1qa").at("transition_status"), "migrating");
+  clock_.advance(2);
+  EXPECT_EQ(instance("i-k8s2m1qa").at("host_machine"), "pek3ar02n01");
+
+  auto run = [&](const char* image, const char* password, const char* rest) {
+    const std::string params =
+        std::string(R"({"zone":"pek3a","login_mode":"passwd","image_id":")") + image +
+        R"(","login_passwd":")" + password + R"(",)" + rest + "}";
+    return error("RunInstances", params.c_str()).substr(0, 4);
+  };
+  EXPECT_EQ(run("centos77x64a", "Bootstrap7", R"("cpu":1,"memory":1024)"), "ok");
+  EXPECT_EQ(run("img-none", "Bootstrap7", R"("cpu":1,"memory":1024)"), "2100");
+  EXPECT_EQ(run("img-d7xv9c3e", "Bootstrap7", R"("cpu":1,"memory":1024)"),
+            "ok");  // any, for the back office
+  EXPECT_EQ(run("centos77x64a", "weak", R"("cpu":1,"memory":1024)"), "1100");
+  const char* const bad_shapes[] = {
+      R"("instance_type":"huge")",
+      R"("cpu":0,"memory":1024)",
+      R"("cpu":1,"memory":1000)",
+      R"("cpu":1,"memory":1024,"os_disk_size":10)",
+      R"("cpu":1,"memory":1024,"count":0)",
+      R"("cpu":1,"memory":1024,"volumes":["vol-f6j1c8ua"],"count":2)",
+  };
+  for (const char* shape : bad_shapes)
+    EXPECT_EQ(run("centos77x64a", "Bootstrap7", shape), "1100") << shape;
+  EXPECT_EQ(
+      run("centos77x64a", "Bootstrap7", R"("cpu":1,"memory":1024,"volumes":["vol-w3b9k2fa"])"),
+      "1400");
+  EXPECT_EQ(run("centos77x64a", "Bootstrap7", R"("cpu":1,"memory":1024,"vxnets":["vxnet-none"])"),
+            "2100");
+}
+
+TEST_F(Platform_Test, Zones_actions_and_keys) {
+  EXPECT_EQ(error("DescribeInstances", "{}"), "1100 ParameterError, parameter [zone] is required");
+  EXPECT_EQ(error("DescribeInstances", R"({"zone":"mars1"})").substr(0, 4), "1100");
+  EXPECT_EQ(error("RebootTheWorld", "{}"),
+            "1101 InvalidAction, the action [RebootTheWorld] is not supported");
+  EXPECT_EQ(error("DescribeUsers", "{}", ops()).substr(0, 4), "1400");
+  EXPECT_EQ(error("DescribeZones", "{}", ops()), "ok");
+
+  Key_Info key;
+  EXPECT_TRUE(platform_.find_key(DEMO_BOSS_KEY_ID, &key));
+  EXPECT_TRUE(key.back_office);
+  EXPECT_TRUE(platform_.find_key(DEMO_DEV_KEY_ID, &key));
+  EXPECT_EQ(key.secret, DEMO_DEV_SECRET);
+  EXPECT_EQ(key.user_id, DEMO_DEV_USER_ID);
+  EXPECT_FALSE(platform_.find_key("QYNOBODY", &key));
+}
+
+}  // namespace
+}  // namespace qingcloud_sim

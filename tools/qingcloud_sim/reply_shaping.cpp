@@ -1,0 +1,50 @@
+#include "tools/qingcloud_sim/reply_shaping.h"
+
+#include <boost/json/parse.hpp>
+#include <boost/json/serialize.hpp>
+
+namespace qingcloud_sim {
+namespace {
+
+// The member whose loss breaks a record of the set `set_key` for a client.
+std::string key_member(const std::string& set_key) {
+  if (set_key == "bot_set") return "host_machine";
+  if (set_key == "job_set") return "status";
+  return set_key.substr(0, set_key.size() - 4) + "_id";  // "instance_set" -> "instance_id"
+}
+
+void break_first_record(boost::json::object& reply) {
+  if (boost::json::value* lease = reply.if_contains("lease_info")) {
+    if (lease->is_object()) lease->get_object().erase("status");
+    return;
+  }
+  for (auto& member : reply) {
+    const std::string key(member.key());
+    if (key.size() < 5 || key.compare(key.size() - 4, 4, "_set") != 0) continue;
+    if (!member.value().is_array() || member.value().get_array().empty()) continue;
+    boost::json::value& first = member.value().get_array().front();
+    if (first.is_object()) first.get_object().erase(key_member(key));
+  }
+}
+
+}  // namespace
+
+std::string shape_reply(const std::string& reply, const Chosen_Faults& chosen) {
+  const bool drift = chosen.has(Fault_Kind::TOTAL_COUNT_DRIFT);
+  const bool malformed = chosen.has(Fault_Kind::MALFORMED_RECORD);
+  const bool no_ret_code = chosen.has(Fault_Kind::NO_RET_CODE);
+  if (!drift && !malformed && !no_ret_code) return reply;
+  boost::json::error_code ec;
+  boost::json::value parsed = boost::json::parse(reply, ec);
+  if (ec || !parsed.is_object()) return reply;
+  boost::json::object& object = parsed.get_object();
+  if (drift) {
+    boost::json::value* total = object.if_contains("total_count");
+    if (total != nullptr && total->is_int64()) *total = total->get_int64() + 1;
+  }
+  if (malformed) break_first_record(object);
+  if (no_ret_code) object.erase("ret_code");
+  return boost::json::serialize(object);
+}
+
+}  // namespace qingcloud_sim

@@ -1,0 +1,44 @@
+#include "tools/qingcloud_sim/request_decoding.h"
+
+namespace qingcloud_sim {
+
+const std::string* Decoded_Request::pair(std::string_view name) const {
+  for (const auto& [n, v] : pairs)
+    if (n == name) return &v;
+  return nullptr;
+}
+
+std::int64_t Decoded_Request::offset() const {
+  if (!params) return 0;
+  try {
+    return params->integer_or("offset", 0);
+  } catch (const Api_Error&) {
+    return 0;
+  }
+}
+
+Decoded_Request decode_request(std::string method, std::string path, std::string_view raw) {
+  Decoded_Request d;
+  d.method = std::move(method);
+  d.path = std::move(path);
+  if (!parse_form(raw, &d.pairs)) {
+    d.pairs.clear();
+    d.error = parameter_error("the request parameters are not well-formed percent-encoding");
+    return d;
+  }
+  if (const std::string* action = d.pair("action")) d.action = *action;
+  try {
+    if (d.method == "POST") {
+      const std::string* text = d.pair("params");
+      if (text == nullptr) throw missing_parameter("params");
+      d.params = Params::from_json_text(*text);
+    } else {
+      d.params = Params::from_pairs(d.pairs);
+    }
+  } catch (const Api_Error& e) {
+    d.params_error = e;
+  }
+  return d;
+}
+
+}  // namespace qingcloud_sim

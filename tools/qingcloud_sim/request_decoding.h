@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "tools/qingcloud_sim/api_error.h"
+#include "tools/qingcloud_sim/params.h"
+#include "tools/qingcloud_sim/wire_encoding.h"
+
+namespace qingcloud_sim {
+
+// An API request as received, decoded as far as it goes.  Decoding never
+// throws: what cannot be read is kept as the error to answer with.
+struct Decoded_Request {
+  std::string method;  // "GET" or "POST"
+  std::string path;
+  Param_List pairs;                // the query (GET) or form body (POST), decoded
+  std::optional<Api_Error> error;  // the form itself is unreadable (1100)
+  std::string action;              // the "action" pair, "" when absent
+  std::optional<Params> params;    // the call's parameters, when readable
+  std::optional<Api_Error> params_error;
+
+  // The value of the first pair named `name`, or null.
+  const std::string* pair(std::string_view name) const;
+  // The call's "offset" when it is readable, else 0.
+  std::int64_t offset() const;
+};
+
+// GET: `raw` is the query string and every pair is a parameter ("name.N"
+// pairs form lists).  POST: `raw` is the form body, whose "params" pair holds
+// the JSON text of the parameters.
+Decoded_Request decode_request(std::string method, std::string path, std::string_view raw);
+
+}  // namespace qingcloud_sim
