@@ -104,21 +104,14 @@ Simulator::Answer Simulator::answer_api(const Decoded_Request& request,
 void Simulator::serve_api(const httplib::Request& req, httplib::Response& res,
                           std::string_view raw) {
   const auto started = std::chrono::steady_clock::now();
-  Decoded_Request request = decode_request(req.method, req.path, raw);
+  const std::uint64_t epoch = stats_.epoch();
+  Decoded_Request request =
+      decode_request(req.method, req.path, raw, req.get_header_value("Content-Type"));
   const Chosen_Faults chosen =
       faults_.take(request.action, traits_of(request.action, request.offset()));
   if (chosen.delay_ms > 0) wait_unless_stopping(chosen.delay_ms);
 
   const Answer answer = answer_api(request, chosen);
-  if (answer.drop) {
-    // No answer at all: the peer sees the connection end.
-    shutdown_connections(req.local_port, req.remote_port);
-  } else {
-    res.status = answer.status;
-    if (!answer.body.empty() || answer.status == 200)
-      res.set_content(answer.body, answer.content_type.c_str());
-  }
-
   Recorded_Request record;
   record.method = std::move(request.method);
   record.path = std::move(request.path);
@@ -131,7 +124,18 @@ void Simulator::serve_api(const httplib::Request& req, httplib::Response& res,
     const auto elapsed = std::chrono::steady_clock::now() - started;
     log_request(record, std::chrono::duration_cast<std::chrono::microseconds>(elapsed).count());
   }
-  stats_.record(std::move(record));
+  // Recorded before the answer leaves, so that a client that has its answer
+  // finds the request in the stats.
+  stats_.record(std::move(record), epoch);
+
+  if (answer.drop) {
+    // No answer at all: the peer sees the connection end.
+    shutdown_connections(req.local_port, req.remote_port);
+  } else {
+    res.status = answer.status;
+    if (!answer.body.empty() || answer.status == 200)
+      res.set_content(answer.body, answer.content_type.c_str());
+  }
 }
 
 void Simulator::log_request(const Recorded_Request& r, long long micros) const {

@@ -17,10 +17,16 @@ std::int64_t Decoded_Request::offset() const {
   }
 }
 
-Decoded_Request decode_request(std::string method, std::string path, std::string_view raw) {
+Decoded_Request decode_request(std::string method, std::string path, std::string_view raw,
+                               std::string_view content_type) {
   Decoded_Request d;
   d.method = std::move(method);
   d.path = std::move(path);
+  if (d.method == "POST" &&
+      content_type.substr(0, content_type.find(';')) != "application/x-www-form-urlencoded") {
+    d.error = parameter_error("the body must be application/x-www-form-urlencoded");
+    return d;
+  }
   if (!parse_form(raw, &d.pairs)) {
     d.pairs.clear();
     d.error = parameter_error("the request parameters are not well-formed percent-encoding");

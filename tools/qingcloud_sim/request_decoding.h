@@ -29,8 +29,10 @@ struct Decoded_Request {
 };
 
 // GET: `raw` is the query string and every pair is a parameter ("name.N"
-// pairs form lists).  POST: `raw` is the form body, whose "params" pair holds
-// the JSON text of the parameters.
-Decoded_Request decode_request(std::string method, std::string path, std::string_view raw);
+// pairs form lists).  POST: `raw` is the form body, of `content_type`
+// "application/x-www-form-urlencoded", whose "params" pair holds the JSON text
+// of the parameters.
+Decoded_Request decode_request(std::string method, std::string path, std::string_view raw,
+                               std::string_view content_type = std::string_view());
 
 }  // namespace qingcloud_sim

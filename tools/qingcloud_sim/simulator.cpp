@@ -116,6 +116,11 @@ void Simulator::reset() {
   faults_.clear();
   stats_.reset();
   clock_.reset();
+  {
+    std::lock_guard<std::mutex> lock(stop_mutex_);
+    ++resets_;
+  }
+  stop_cv_.notify_all();
 }
 
 void Simulator::set_max_clock_skew(int seconds) {
@@ -124,7 +129,9 @@ void Simulator::set_max_clock_skew(int seconds) {
 
 void Simulator::wait_unless_stopping(int milliseconds) {
   std::unique_lock<std::mutex> lock(stop_mutex_);
-  stop_cv_.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] { return stopping_; });
+  const std::uint64_t resets = resets_;
+  stop_cv_.wait_for(lock, std::chrono::milliseconds(milliseconds),
+                    [&] { return stopping_ || resets_ != resets; });
 }
 
 void Simulator::route(httplib::Server& server) {

@@ -108,6 +108,7 @@ class Simulator {
   void route(httplib::Server& server);
   void serve_api(const httplib::Request& req, httplib::Response& res, std::string_view raw);
   Answer answer_api(const Decoded_Request& request, const Chosen_Faults& chosen);
+  // Waits, cut short by a stop or a reset.
   void wait_unless_stopping(int milliseconds);
   void log_request(const Recorded_Request& request, long long micros) const;
 
@@ -128,6 +129,7 @@ class Simulator {
   std::mutex stop_mutex_;
   std::condition_variable stop_cv_;
   bool stopping_ = false;
+  std::uint64_t resets_ = 0;  // wakes delayed requests of an earlier test
 };
 
 }  // namespace qingcloud_sim

@@ -58,8 +58,14 @@ boost::json::object Stats::to_json() const {
                              {"last_requests", std::move(last)}};
 }
 
-void Stats_Recorder::record(Recorded_Request request) {
+std::uint64_t Stats_Recorder::epoch() const {
   std::lock_guard<std::mutex> lock(mutex_);
+  return epoch_;
+}
+
+void Stats_Recorder::record(Recorded_Request request, std::uint64_t started_in_epoch) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (started_in_epoch != epoch_) return;
   ++stats_.requests;
   ++stats_.requests_by_action[request.action];
   stats_.last_requests.push_back(std::move(request));
@@ -79,6 +85,7 @@ Stats Stats_Recorder::snapshot() const {
 void Stats_Recorder::reset() {
   std::lock_guard<std::mutex> lock(mutex_);
   stats_ = Stats();
+  ++epoch_;
 }
 
 }  // namespace qingcloud_sim

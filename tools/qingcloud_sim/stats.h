@@ -52,10 +52,13 @@ struct Stats {
   boost::json::object to_json() const;
 };
 
-// Counts and keeps requests; thread safe.
+// Counts and keeps requests; thread safe.  A request is recorded only when
+// no reset came between its start (`epoch()` then) and its end, so a slow
+// request of one test does not show in the next.
 class Stats_Recorder {
  public:
-  void record(Recorded_Request request);
+  std::uint64_t epoch() const;
+  void record(Recorded_Request request, std::uint64_t started_in_epoch);
   void connection_accepted();
   Stats snapshot() const;
   void reset();
@@ -63,6 +66,7 @@ class Stats_Recorder {
  private:
   mutable std::mutex mutex_;
   Stats stats_;
+  std::uint64_t epoch_ = 0;
 };
 
 }  // namespace qingcloud_sim

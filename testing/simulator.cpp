@@ -1,0 +1,66 @@
+#include "testing/simulator.h"
+
+namespace testing_support {
+
+Simulator& Simulator::shared() {
+  static Simulator simulator;
+  return simulator;
+}
+
+qingcloud_sim::Options Simulator::test_options() {
+  qingcloud_sim::Options options;
+  options.host = "127.0.0.1";
+  options.port = 0;
+  options.job_seconds = 0;
+  options.lease_seconds = 0;
+  return options;
+}
+
+Simulator::Simulator(qingcloud_sim::Options options,
+                     qingcloud_sim::Simulator::Inventory_Source source)
+    : server_(std::move(source), std::move(options)) {
+  server_.start();
+}
+
+std::uint64_t Simulator::requests(const std::string& action) const {
+  return server_.stats().requests_of(action);
+}
+
+std::uint64_t Simulator::requests() const {
+  return server_.stats().requests;
+}
+
+std::uint64_t Simulator::connections_accepted() const {
+  return server_.stats().connections_accepted;
+}
+
+Simulator::Recorded_Request Simulator::last_request(const std::string& action) const {
+  const qingcloud_sim::Stats stats = server_.stats();
+  for (auto it = stats.last_requests.rbegin(); it != stats.last_requests.rend(); ++it)
+    if (action.empty() || it->action == action) return *it;
+  ADD_FAILURE() << "the simulator has no request" << (action.empty() ? "" : " of " + action);
+  return Recorded_Request();
+}
+
+std::vector<Simulator::Recorded_Request> Simulator::requests_of(const std::string& action) const {
+  std::vector<Recorded_Request> out;
+  for (const Recorded_Request& r : server_.stats().last_requests)
+    if (r.action == action) out.push_back(r);
+  return out;
+}
+
+std::int64_t Simulator::now() const {
+  return server_.clock().now();
+}
+std::int64_t Simulator::wall_now() const {
+  return server_.clock().wall_now();
+}
+
+Sim_Client Simulator::client(const std::string& key_id, const std::string& secret) {
+  Sim_Client client(host(), port(), server_.tls());
+  client.use_key(key_id, secret);
+  client.use_clock([this] { return server_.clock().wall_now(); });
+  return client;
+}
+
+}  // namespace testing_support
