@@ -68,7 +68,8 @@ Simulator::Answer Simulator::answer_api(const Decoded_Request& request,
         answer.status = 0;
         return answer;
       case Fault_Kind::RET_CODE:
-        answer.body = error_reply(f.code, f.message);
+        answer.body = f.message.empty() ? "{\"ret_code\":" + std::to_string(f.code) + "}"
+                                        : error_reply(f.code, f.message);
         answer.ret_code = f.code;
         return answer;
       default:  // HTTP_STATUS, NOT_JSON

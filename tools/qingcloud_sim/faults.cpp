@@ -1,6 +1,5 @@
 #include "tools/qingcloud_sim/faults.h"
 
-#include <algorithm>
 #include <stdexcept>
 
 namespace qingcloud_sim {
@@ -18,9 +17,9 @@ const Fault_Info FAULTS[] = {
      "answers with HTTP `status`, with `body` or with no body at all", true},
     {Fault_Kind::NOT_JSON, "not_json", "answers HTTP 200 with `body`, which is not JSON", true},
     {Fault_Kind::NO_RET_CODE, "no_ret_code",
-     "serves the request but leaves \"ret_code\" out of the reply", false},
+     "serves the request but leaves \"ret_code\" out (adds a non-empty `message`)", false},
     {Fault_Kind::RET_CODE, "ret_code",
-     "answers {\"ret_code\": `code`, \"message\": `message`}, serving nothing", true},
+     "answers {\"ret_code\": `code`, \"message\": `message`} (none when empty)", true},
     {Fault_Kind::DELAY, "delay", "waits `delay_ms` before serving the request", false},
     {Fault_Kind::DROP_CONNECTION, "drop_connection", "closes the connection without answering",
      true},
@@ -112,8 +111,10 @@ Fault Fault::not_json(std::string body) {
   return f;
 }
 
-Fault Fault::no_ret_code() {
-  return make(Fault_Kind::NO_RET_CODE);
+Fault Fault::no_ret_code(std::string message) {
+  Fault f = make(Fault_Kind::NO_RET_CODE);
+  f.message = std::move(message);
+  return f;
 }
 
 Fault Fault::ret_code(int code, std::string message) {
@@ -185,6 +186,9 @@ boost::json::object Fault::to_json() const {
       json["ret_code"] = code;
       json["message"] = message;
       break;
+    case Fault_Kind::NO_RET_CODE:
+      json["message"] = message;
+      break;
     case Fault_Kind::DELAY:
       json["delay_ms"] = delay_ms;
       break;
@@ -209,8 +213,17 @@ Request_Traits traits_of(const std::string& action, long long offset) {
   return t;
 }
 
-bool Chosen_Faults::has(Fault_Kind kind) const {
-  return std::find(others.begin(), others.end(), kind) != others.end();
+const Fault* Chosen_Faults::find(Fault_Kind kind) const {
+  for (const Fault& f : others)
+    if (f.kind == kind) return &f;
+  return nullptr;
+}
+
+std::vector<Fault_Kind> Chosen_Faults::kinds() const {
+  std::vector<Fault_Kind> out;
+  for (const Fault& f : others)
+    out.push_back(f.kind);
+  return out;
 }
 
 void Fault_Table::add(Fault fault) {
@@ -250,7 +263,7 @@ Chosen_Faults Fault_Table::take(const std::string& action, const Request_Traits&
     const Fault& f = faults_[i];
     if (f.kind != Fault_Kind::DELAY && !info(f.kind).replaces_answer &&
         applies(f, action, traits)) {
-      chosen.others.push_back(f.kind);
+      chosen.others.push_back(f);
       used[i] = true;
     }
   }

@@ -15,8 +15,8 @@ namespace qingcloud_sim {
 enum class Fault_Kind {
   HTTP_STATUS,         // answers with HTTP `status`, with `body` or with no body at all
   NOT_JSON,            // answers HTTP 200 with `body`, which is not JSON
-  NO_RET_CODE,         // serves the request but leaves "ret_code" out of the reply
-  RET_CODE,            // answers {"ret_code": `code`, "message": `message`}, serving nothing
+  NO_RET_CODE,         // serves the request but leaves "ret_code" out (adds a non-empty `message`)
+  RET_CODE,            // answers {"ret_code": `code`, "message": `message`} (none when empty)
   DELAY,               // waits `delay_ms` before serving the request
   DROP_CONNECTION,     // closes the connection without answering
   TOTAL_COUNT_DRIFT,   // a later page (offset > 0) reports one record more than exist
@@ -47,7 +47,7 @@ struct Fault {
 
   static Fault http_status(int status, std::optional<std::string> body = std::nullopt);
   static Fault not_json(std::string body = "<html><body>502 Bad Gateway</body></html>");
-  static Fault no_ret_code();
+  static Fault no_ret_code(std::string message = std::string());
   static Fault ret_code(int code, std::string message);
   static Fault delay(int milliseconds);
   static Fault drop_connection();
@@ -85,10 +85,12 @@ Request_Traits traits_of(const std::string& action, long long offset);
 
 // The faults chosen for one request.
 struct Chosen_Faults {
-  int delay_ms = 0;                // sum of the matching delays
-  std::optional<Fault> answer;     // a fault that replaces the answer
-  std::vector<Fault_Kind> others;  // faults that shape the served answer
-  bool has(Fault_Kind kind) const;
+  int delay_ms = 0;             // sum of the matching delays
+  std::optional<Fault> answer;  // a fault that replaces the answer
+  std::vector<Fault> others;    // faults that shape the served answer
+  bool has(Fault_Kind kind) const { return find(kind) != nullptr; }
+  const Fault* find(Fault_Kind kind) const;
+  std::vector<Fault_Kind> kinds() const;
 };
 
 // The armed faults, in the order armed.  Thread safe.

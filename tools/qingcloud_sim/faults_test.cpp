@@ -97,9 +97,9 @@ TEST(Faults, Shaping_faults_wait_for_requests_they_can_shape) {
   EXPECT_TRUE(table.take("DescribeInstances", traits_of("DescribeInstances", 0)).others.empty());
   EXPECT_TRUE(table.take("DescribeZones", traits_of("DescribeZones", 0)).others.empty());
   const Chosen_Faults page2 = table.take("DescribeInstances", traits_of("DescribeInstances", 100));
-  EXPECT_EQ(page2.others, std::vector<Fault_Kind>{Fault_Kind::TOTAL_COUNT_DRIFT});
+  EXPECT_EQ(page2.kinds(), std::vector<Fault_Kind>{Fault_Kind::TOTAL_COUNT_DRIFT});
   const Chosen_Faults run = table.take("RunInstances", traits_of("RunInstances", 0));
-  EXPECT_EQ(run.others,
+  EXPECT_EQ(run.kinds(),
             (std::vector<Fault_Kind>{Fault_Kind::JOB_FAILS, Fault_Kind::LEASE_NEVER_ACTIVE}));
   EXPECT_TRUE(table.armed().empty());
 }
@@ -110,7 +110,10 @@ TEST(Reply_Shaping, Drift_malformed_record_and_missing_ret_code) {
       R"({"instance_id":"i-2"}],"total_count":250,"ret_code":0})";
   auto shaped = [&](const std::string& reply, std::vector<Fault_Kind> kinds) {
     Chosen_Faults c;
-    c.others = std::move(kinds);
+    for (Fault_Kind kind : kinds) {
+      c.others.emplace_back();
+      c.others.back().kind = kind;
+    }
     return boost::json::parse(shape_reply(reply, c)).as_object();
   };
   EXPECT_EQ(shape_reply(page, Chosen_Faults()), page);
@@ -133,6 +136,11 @@ TEST(Reply_Shaping, Drift_malformed_record_and_missing_ret_code) {
       shaped(R"({"message":"ParameterError, x","ret_code":1100})", {Fault_Kind::NO_RET_CODE});
   EXPECT_EQ(error.at("message"), "ParameterError, x");
   EXPECT_FALSE(error.contains("ret_code"));
+  Chosen_Faults with_message;
+  with_message.others.push_back(Fault::no_ret_code("InternalError, lost"));
+  const auto text = shape_reply(R"({"action":"DescribeZonesResponse","ret_code":0})", with_message);
+  EXPECT_EQ(boost::json::parse(text), (boost::json::object{{"action", "DescribeZonesResponse"},
+                                                           {"message", "InternalError, lost"}}));
 }
 
 }  // namespace

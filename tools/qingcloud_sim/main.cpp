@@ -179,6 +179,11 @@ int main(int argc, char** argv) {
     return 1;
   }
 
+  // The port file first: whoever reads the port from stdout finds the file.
+  if (!p.port_file.empty() && !write_port_file(p.port_file, simulator->port())) {
+    std::fprintf(stderr, "qingcloud-sim: cannot write the port file %s\n", p.port_file.c_str());
+    return 1;
+  }
   std::printf("%d\n", simulator->port());
   std::string zones;
   for (const std::string& z : simulator->platform().zone_ids())
@@ -188,10 +193,6 @@ int main(int argc, char** argv) {
               simulator->port(), simulator->platform().version().c_str(), zones.c_str(),
               simulator->platform().instance_count());
   std::fflush(stdout);
-  if (!p.port_file.empty() && !write_port_file(p.port_file, simulator->port())) {
-    std::fprintf(stderr, "qingcloud-sim: cannot write the port file %s\n", p.port_file.c_str());
-    return 1;
-  }
 
   int signal_number = 0;
   sigwait(&stop_signals, &signal_number);

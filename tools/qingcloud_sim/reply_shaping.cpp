@@ -32,7 +32,7 @@ void break_first_record(boost::json::object& reply) {
 std::string shape_reply(const std::string& reply, const Chosen_Faults& chosen) {
   const bool drift = chosen.has(Fault_Kind::TOTAL_COUNT_DRIFT);
   const bool malformed = chosen.has(Fault_Kind::MALFORMED_RECORD);
-  const bool no_ret_code = chosen.has(Fault_Kind::NO_RET_CODE);
+  const Fault* no_ret_code = chosen.find(Fault_Kind::NO_RET_CODE);
   if (!drift && !malformed && !no_ret_code) return reply;
   boost::json::error_code ec;
   boost::json::value parsed = boost::json::parse(reply, ec);
@@ -43,7 +43,10 @@ std::string shape_reply(const std::string& reply, const Chosen_Faults& chosen) {
     if (total != nullptr && total->is_int64()) *total = total->get_int64() + 1;
   }
   if (malformed) break_first_record(object);
-  if (no_ret_code) object.erase("ret_code");
+  if (no_ret_code != nullptr) {
+    object.erase("ret_code");
+    if (!no_ret_code->message.empty()) object["message"] = no_ret_code->message;
+  }
   return boost::json::serialize(object);
 }
 

@@ -53,6 +53,11 @@ TEST_F(Faults, Served_answers_shaped) {
   EXPECT_EQ(bare.total_count(), 2);
   EXPECT_EQ(sim().last_request().ret_code, -1);
 
+  sim().inject(Fault::no_ret_code("ServiceUnavailable, busy").on("DescribeZones"));
+  EXPECT_EQ(zones().message(), "ServiceUnavailable, busy");
+  sim().inject(Fault::ret_code(0, "").on("DescribeZones"));
+  EXPECT_EQ(zones().body, R"({"ret_code":0})");
+
   sim().inject(Fault::malformed_record().on("DescribeZones"));
   EXPECT_EQ(zones().ids("zone_set", "zone_id"), (std::vector<std::string>{"?", "sh1a"}));
 
