@@ -24,10 +24,7 @@ void check_boss2_form(const Decoded_Request& request) {
     bool known = false;
     for (const char* field : BOSS2_FIELDS)
       known = known || name == field;
-    if (!known)
-      throw parameter_error("parameter [" + name +
-                            "] belongs inside \"params\" of a back-office "
-                            "request");
+    if (!known) throw parameter_error("parameter [" + name + "] belongs inside \"params\"");
   }
   for (const char* field : BOSS2_FIELDS) {
     std::size_t n = 0;

@@ -154,7 +154,7 @@ const std::string& as_is(const Record& r, std::string&) {
 const std::string& without_disk_figures(const Record& r, std::string& scratch) {
   boost::json::object copy = r.json();
   for (const char* key : BOT_DISK_KEYS)
-    copy.erase(key);
+    copy.stable_erase(key);
   scratch = boost::json::serialize(copy);
   return scratch;
 }

@@ -94,8 +94,8 @@ void load_zone(const value& element, const std::string& where, Inventory& invent
   if (!element.is_object()) fail(where, "not an object");
   object fields = element.get_object();
   for (const Zone_Table& t : ZONE_TABLES)
-    fields.erase(t.key);
-  fields.erase("leases");
+    fields.stable_erase(t.key);
+  fields.stable_erase("leases");
   Zone zone;
   try {
     zone.record = make_zone(std::move(fields));

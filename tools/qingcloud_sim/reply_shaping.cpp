@@ -15,7 +15,7 @@ std::string key_member(const std::string& set_key) {
 
 void break_first_record(boost::json::object& reply) {
   if (boost::json::value* lease = reply.if_contains("lease_info")) {
-    if (lease->is_object()) lease->get_object().erase("status");
+    if (lease->is_object()) lease->get_object().stable_erase("status");
     return;
   }
   for (auto& member : reply) {
@@ -23,7 +23,7 @@ void break_first_record(boost::json::object& reply) {
     if (key.size() < 5 || key.compare(key.size() - 4, 4, "_set") != 0) continue;
     if (!member.value().is_array() || member.value().get_array().empty()) continue;
     boost::json::value& first = member.value().get_array().front();
-    if (first.is_object()) first.get_object().erase(key_member(key));
+    if (first.is_object()) first.get_object().stable_erase(key_member(key));
   }
 }
 
@@ -44,7 +44,7 @@ std::string shape_reply(const std::string& reply, const Chosen_Faults& chosen) {
   }
   if (malformed) break_first_record(object);
   if (no_ret_code != nullptr) {
-    object.erase("ret_code");
+    object.stable_erase("ret_code");
     if (!no_ret_code->message.empty()) object["message"] = no_ret_code->message;
   }
   return boost::json::serialize(object);
