@@ -14,6 +14,7 @@ import http.client
 import json
 import os
 import signal
+import ssl
 import subprocess
 import sys
 import tempfile
@@ -39,8 +40,14 @@ def now():
     return time.strftime("%Y-%m-%dT%H:%M:%SZ", time.gmtime())
 
 
-def call(port, method, path, body_or_query):
-    connection = http.client.HTTPConnection("127.0.0.1", port, timeout=10)
+def call(port, method, path, body_or_query, tls=False):
+    if tls:
+        context = ssl.create_default_context()
+        context.check_hostname = False
+        context.verify_mode = ssl.CERT_NONE
+        connection = http.client.HTTPSConnection("127.0.0.1", port, timeout=10, context=context)
+    else:
+        connection = http.client.HTTPConnection("127.0.0.1", port, timeout=10)
     if method == "POST":
         headers = {"Content-Type": "application/x-www-form-urlencoded"}
         connection.request("POST", path, body_or_query, headers)
@@ -50,7 +57,7 @@ def call(port, method, path, body_or_query):
     return response.status, json.loads(response.read().decode())
 
 
-def boss2(port, action, params, flip=False):
+def boss2(port, action, params, flip=False, tls=False):
     params = dict(params, action=action, version=1, signature_version=1,
                   signature_method="HmacSHA256")
     pairs = {"access_key_id": BOSS[0], "action": action, "time_stamp": now(),
@@ -58,7 +65,7 @@ def boss2(port, action, params, flip=False):
     query, signature = signed("POST", "/boss2/", pairs, BOSS[1])
     if flip:
         signature = ("B" if signature[0] != "B" else "C") + signature[1:]
-    return call(port, "POST", "/boss2/", query + "&signature=" + encode(signature))
+    return call(port, "POST", "/boss2/", query + "&signature=" + encode(signature), tls)
 
 
 def iaas(port, key, action, params):
@@ -119,6 +126,17 @@ def main(program):
             check(reply["total_count"] == 300, "generated %s" % reply.get("total_count"))
         finally:
             stop(process, signal.SIGINT)
+
+        cert, key = os.path.join(folder, "cert.pem"), os.path.join(folder, "key.pem")
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt",
+                        "ec_paramgen_curve:P-256", "-nodes", "-keyout", key, "-out", cert,
+                        "-subj", "/CN=127.0.0.1", "-days", "1"], check=True, capture_output=True)
+        process, port = start(program, "--tls-cert", cert, "--tls-key", key)
+        try:
+            status, reply = boss2(port, "DescribeZones", {}, tls=True)
+            check(reply["ret_code"] == 0, "over TLS: %s" % reply)
+        finally:
+            stop(process, signal.SIGTERM)
 
     code = subprocess.run([program, "--no-such-option"], capture_output=True).returncode
     check(code == 2, "a bad option gave %d" % code)

@@ -50,11 +50,16 @@ Simulator::~Simulator() {
 void Simulator::start() {
   if (server_) throw std::runtime_error("the simulator is already started");
   if (tls()) {
-    auto server = std::make_unique<httplib::SSLServer>(options_.tls_cert_file.c_str(),
-                                                       options_.tls_key_file.c_str());
-    if (!server->is_valid())
-      throw std::runtime_error("cannot use the TLS certificate '" + options_.tls_cert_file +
-                               "' with the key '" + options_.tls_key_file + "'");
+    auto server = options_.tls_cert != nullptr
+                      ? std::make_unique<httplib::SSLServer>(options_.tls_cert, options_.tls_key)
+                      : std::make_unique<httplib::SSLServer>(options_.tls_cert_file.c_str(),
+                                                             options_.tls_key_file.c_str());
+    if (!server->is_valid()) {
+      throw std::runtime_error(options_.tls_cert != nullptr
+                                   ? std::string("cannot use the given TLS certificate and key")
+                                   : "cannot use the TLS certificate '" + options_.tls_cert_file +
+                                         "' with the key '" + options_.tls_key_file + "'");
+    }
     server_ = std::move(server);
   } else {
     server_ = std::make_unique<httplib::Server>();

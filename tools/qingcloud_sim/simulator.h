@@ -17,6 +17,9 @@
 #include "tools/qingcloud_sim/sim_clock.h"
 #include "tools/qingcloud_sim/stats.h"
 
+typedef struct x509_st X509;
+typedef struct evp_pkey_st EVP_PKEY;
+
 namespace httplib {
 class Server;
 struct Request;
@@ -32,10 +35,12 @@ struct Options {
   int port = 0;                    // 0: a free port, see `Simulator::port`
   std::string tls_cert_file;       // both given: HTTPS
   std::string tls_key_file;
-  int job_seconds = 2;        // how long a job runs
-  int lease_seconds = 2;      // how long a new resource's lease takes to become active
-  int max_clock_skew = 60;    // seconds a "time_stamp" may be away from the wall clock
-  bool log_requests = false;  // one line per API request on stderr
+  X509* tls_cert = nullptr;     // or both given in memory (not owned; the
+  EVP_PKEY* tls_key = nullptr;  // server takes its own references)
+  int job_seconds = 2;          // how long a job runs
+  int lease_seconds = 2;        // how long a new resource's lease takes to become active
+  int max_clock_skew = 60;      // seconds a "time_stamp" may be away from the wall clock
+  bool log_requests = false;    // one line per API request on stderr
   // Keep-alive: requests one connection may carry, and idle seconds before
   // the server closes it.
   std::size_t keep_alive_max_requests = 100000;
@@ -76,7 +81,7 @@ class Simulator {
   const std::string& host() const { return options_.host; }
   // The bound port (the chosen one when started with port 0).
   int port() const { return port_; }
-  bool tls() const { return !options_.tls_cert_file.empty(); }
+  bool tls() const { return !options_.tls_cert_file.empty() || options_.tls_cert != nullptr; }
 
   Sim_Clock& clock() { return clock_; }
   Platform& platform() { return platform_; }

@@ -11,6 +11,7 @@
 #include <openssl/x509.h>
 
 #include "testing/simulator.h"
+#include "testing/test_certificate.h"
 #include "tools/qingcloud_sim/sim_clock.h"
 
 namespace {
@@ -155,46 +156,11 @@ TEST_F(Wire, Jobs_end_to_end) {
       1400);
 }
 
-// A self-signed certificate for 127.0.0.1, written to a fresh folder.
-struct Test_Certificate {
-  std::filesystem::path dir;
-  std::string cert, key;
-
-  Test_Certificate() {
-    char pattern[] = "qc-sim-tls-XXXXXX";
-    dir = std::filesystem::temp_directory_path() / pattern;
-    std::string templ = dir.string();
-    dir = mkdtemp(templ.data());
-    cert = (dir / "cert.pem").string();
-    key = (dir / "key.pem").string();
-    EVP_PKEY* pkey = EVP_EC_gen("P-256");
-    X509* x509 = X509_new();
-    ASN1_INTEGER_set(X509_get_serialNumber(x509), 1);
-    X509_gmtime_adj(X509_getm_notBefore(x509), -3600);
-    X509_gmtime_adj(X509_getm_notAfter(x509), 3600);
-    X509_set_pubkey(x509, pkey);
-    X509_NAME* name = X509_get_subject_name(x509);
-    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
-                               reinterpret_cast<const unsigned char*>("127.0.0.1"), -1, -1, 0);
-    X509_set_issuer_name(x509, name);
-    X509_sign(x509, pkey, EVP_sha256());
-    FILE* f = std::fopen(cert.c_str(), "w");
-    PEM_write_X509(f, x509);
-    std::fclose(f);
-    f = std::fopen(key.c_str(), "w");
-    PEM_write_PrivateKey(f, pkey, nullptr, nullptr, 0, nullptr, nullptr);
-    std::fclose(f);
-    X509_free(x509);
-    EVP_PKEY_free(pkey);
-  }
-  ~Test_Certificate() { std::filesystem::remove_all(dir); }
-};
-
 TEST(Tls, Serves_https_with_a_certificate_and_key) {
-  Test_Certificate certificate;
+  const testing_support::Test_Certificate certificate("IP:127.0.0.1");
   qingcloud_sim::Options options = Simulator::test_options();
-  options.tls_cert_file = certificate.cert;
-  options.tls_key_file = certificate.key;
+  options.tls_cert = certificate.cert();
+  options.tls_key = certificate.key();
   Simulator secure(options);
   Sim_Client client = secure.client();
   const Sim_Reply zones = client.boss2("DescribeZones");
@@ -204,8 +170,10 @@ TEST(Tls, Serves_https_with_a_certificate_and_key) {
   Sim_Client plain(secure.host(), secure.port(), false);
   EXPECT_EQ(plain.get("/iaas/").ret_code(), -1);
 
-  options.tls_key_file = certificate.cert;  // not a key
-  EXPECT_THROW(Simulator broken(options), std::runtime_error);
+  qingcloud_sim::Options files = Simulator::test_options();
+  files.tls_cert_file = certificate.pem_file();
+  files.tls_key_file = certificate.pem_file();  // not a key
+  EXPECT_THROW(Simulator broken(files), std::runtime_error);
 }
 
 TEST_F(Wire, Control_endpoints) {
