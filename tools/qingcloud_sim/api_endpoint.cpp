@@ -95,7 +95,7 @@ Simulator::Answer Simulator::answer_api(const Decoded_Request& request,
     answer.ret_code = RET_INTERNAL_ERROR;
   }
   if (chosen.has(Fault_Kind::NO_RET_CODE)) answer.ret_code = -1;
-  answer.body = shape_reply(answer.body, chosen);
+  answer.body = shape_reply(std::move(answer.body), chosen);
   return answer;
 }
 
@@ -109,7 +109,7 @@ void Simulator::serve_api(const httplib::Request& req, httplib::Response& res,
       faults_.take(request.action, traits_of(request.action, request.offset()));
   if (chosen.delay_ms > 0) wait_unless_stopping(chosen.delay_ms);
 
-  const Answer answer = answer_api(request, chosen);
+  Answer answer = answer_api(request, chosen);
   Recorded_Request record;
   record.method = std::move(request.method);
   record.path = std::move(request.path);
@@ -131,8 +131,11 @@ void Simulator::serve_api(const httplib::Request& req, httplib::Response& res,
     shutdown_connections(req.local_port, req.remote_port);
   } else {
     res.status = answer.status;
-    if (!answer.body.empty() || answer.status == 200)
-      res.set_content(answer.body, answer.content_type.c_str());
+    if (!answer.body.empty() || answer.status == 200) {
+      // The body is moved in; pages are large and copies cost.
+      res.set_header("Content-Type", answer.content_type);
+      res.body = std::move(answer.body);
+    }
   }
 }
 

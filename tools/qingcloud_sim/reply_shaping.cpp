@@ -29,7 +29,7 @@ void break_first_record(boost::json::object& reply) {
 
 }  // namespace
 
-std::string shape_reply(const std::string& reply, const Chosen_Faults& chosen) {
+std::string shape_reply(std::string reply, const Chosen_Faults& chosen) {
   const bool drift = chosen.has(Fault_Kind::TOTAL_COUNT_DRIFT);
   const bool malformed = chosen.has(Fault_Kind::MALFORMED_RECORD);
   const Fault* no_ret_code = chosen.find(Fault_Kind::NO_RET_CODE);
