@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace testing_support {
@@ -10,5 +11,9 @@ namespace testing_support {
 
 // The waits requested since the last call, in order; clears the record.
 std::vector<std::int64_t> take_sleeps();
+
+// Runs `hook` with every wait from now on (an empty hook: none), for example
+// to move a simulated platform's clock on as the client "sleeps".
+void on_sleep(std::function<void(std::int64_t)> hook);
 
 }  // namespace testing_support
