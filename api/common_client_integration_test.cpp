@@ -121,12 +121,12 @@ TEST_F(Client_On_Simulator, PagesAsManyTimesAsTheTotalAsks) {
   };
   const Case cases[] = {{100, {"0"}}, {101, {"0", "100"}}, {250, {"0", "100", "200"}}};
   for (const Case& c : cases) {
-    qingcloud_sim::Generate_Spec spec;
-    spec.instances = 20;
-    spec.zones = 1;
-    spec.snapshots = c.snapshots;
+    qingcloud_sim::Generate_Spec sizes;
+    sizes.instances = 20;
+    sizes.zones = 1;
+    sizes.snapshots = c.snapshots;
     Simulator platform(Simulator::test_options(),
-                       [spec] { return qingcloud_sim::generate_inventory(spec, 7); });
+                       [sizes] { return qingcloud_sim::generate_inventory(sizes, 7); });
     Test_Client client(HTTP_METHOD_POST, "/boss2/");
     ASSERT_TRUE(client.login(platform.host(), static_cast<std::uint16_t>(platform.port()), false,
                              secure_string(Simulator::BOSS_KEY_ID),
@@ -166,12 +166,12 @@ TEST_F(Client_On_Simulator, NothingFoundIsOneRequest) {
 }
 
 TEST_F(Client_On_Simulator, ATotalThatDriftsBetweenPagesFails) {
-  qingcloud_sim::Generate_Spec spec;
-  spec.instances = 20;
-  spec.zones = 1;
-  spec.snapshots = 150;
+  qingcloud_sim::Generate_Spec sizes;
+  sizes.instances = 20;
+  sizes.zones = 1;
+  sizes.snapshots = 150;
   Simulator platform(Simulator::test_options(),
-                     [spec] { return qingcloud_sim::generate_inventory(spec, 7); });
+                     [sizes] { return qingcloud_sim::generate_inventory(sizes, 7); });
   platform.inject(Fault::total_count_drift().on("DescribeSnapshots"));
   Test_Client client(HTTP_METHOD_POST, "/boss2/");
   ASSERT_TRUE(client.login(platform.host(), static_cast<std::uint16_t>(platform.port()), false,

@@ -25,10 +25,10 @@ qingcloud_sim::Simulator& simulator() {
     qingcloud_sim::Options options;
     auto s = std::make_unique<qingcloud_sim::Simulator>(
         [] {
-          qingcloud_sim::Generate_Spec spec;
-          spec.instances = INSTANCES;
-          spec.zones = 1;
-          return qingcloud_sim::generate_inventory(spec, 1);
+          qingcloud_sim::Generate_Spec sizes;
+          sizes.instances = INSTANCES;
+          sizes.zones = 1;
+          return qingcloud_sim::generate_inventory(sizes, 1);
         },
         options);
     s->start();

@@ -29,8 +29,8 @@ const Action_Spec ACTIONS[] = {
 }  // namespace
 
 const Action_Spec* find_action(const std::string& name) {
-  for (const Action_Spec& spec : ACTIONS)
-    if (name == spec.name) return &spec;
+  for (const Action_Spec& entry : ACTIONS)
+    if (name == entry.name) return &entry;
   return nullptr;
 }
 

@@ -124,10 +124,10 @@ bool visible(const Action_Context& ctx, Scope scope, const Record& r) {
 }
 
 template <typename Table>
-const std::vector<const Record*>& matches(Action_Context& ctx, const Describe_Spec& spec,
+const std::vector<const Record*>& matches(Action_Context& ctx, const Describe_Spec& entry,
                                           const Table& table) {
-  const Record_Filter filter(spec.fields, ctx.params());
-  std::string key = spec.action;
+  const Record_Filter filter(entry.fields, ctx.params());
+  std::string key = entry.action;
   key += '\x1d';
   if (ctx.zone != nullptr) key += ctx.zone->id();
   key += '\x1d';
@@ -140,7 +140,7 @@ const std::vector<const Record*>& matches(Action_Context& ctx, const Describe_Sp
   std::vector<const Record*> found;
   for (const auto& row : table) {
     const Record& r = record_of(row);
-    if (visible(ctx, spec.scope, r) && (show_gone || !gone(r)) && filter(r)) found.push_back(&r);
+    if (visible(ctx, entry.scope, r) && (show_gone || !gone(r)) && filter(r)) found.push_back(&r);
   }
   return ctx.state.cache_matches(key, std::move(found));
 }
@@ -160,10 +160,10 @@ const std::string& without_disk_figures(const Record& r, std::string& scratch) {
 }
 
 template <typename Table>
-std::string describe(Action_Context& ctx, const Describe_Spec& spec, const Table& table,
+std::string describe(Action_Context& ctx, const Describe_Spec& entry, const Table& table,
                      Serializer serialize = as_is) {
   const Page page = Page::of(ctx.params());
-  const std::vector<const Record*>& found = matches(ctx, spec, table);
+  const std::vector<const Record*>& found = matches(ctx, entry, table);
   const std::size_t first = page.begin(found.size());
   const std::size_t last = page.end(found.size());
 
@@ -172,8 +172,8 @@ std::string describe(Action_Context& ctx, const Describe_Spec& spec, const Table
     size += found[i]->serialized().size() + 1;
   std::string out;
   out.reserve(size);
-  out.append("{\"action\":\"").append(spec.action).append("Response\",\"");
-  out.append(spec.set_key).append("\":[");
+  out.append("{\"action\":\"").append(entry.action).append("Response\",\"");
+  out.append(entry.set_key).append("\":[");
   std::string scratch;
   for (std::size_t i = first; i < last; ++i) {
     if (i > first) out += ',';

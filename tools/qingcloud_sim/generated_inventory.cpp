@@ -94,9 +94,9 @@ const char* pick_status(Random& random) {
   return "terminated";
 }
 
-void add_users(const Generate_Spec& spec, Inventory& inventory) {
+void add_users(const Generate_Spec& sizes, Inventory& inventory) {
   inventory.boss_keys.push_back({DEMO_BOSS_KEY_ID, DEMO_BOSS_SECRET});
-  for (std::size_t i = 1; i <= spec.users; ++i) {
+  for (std::size_t i = 1; i <= sizes.users; ++i) {
     std::string id, name, key, secret;
     if (i == 1) {
       id = DEMO_OPS_USER_ID, name = "ops", key = DEMO_OPS_KEY_ID, secret = DEMO_OPS_SECRET;
@@ -120,7 +120,7 @@ void add_users(const Generate_Spec& spec, Inventory& inventory) {
 
 }  // namespace
 
-bool parse_generate_spec(std::string_view text, Generate_Spec* spec, std::string* error) {
+bool parse_generate_spec(std::string_view text, Generate_Spec* sizes, std::string* error) {
   Generate_Spec result;
   std::size_t start = 0;
   while (start <= text.size()) {
@@ -163,35 +163,35 @@ bool parse_generate_spec(std::string_view text, Generate_Spec* spec, std::string
     *error = "zones must be 1 to 64";
     return false;
   }
-  *spec = result;
+  *sizes = result;
   return true;
 }
 
 Inventory generate_inventory(const Generate_Spec& given, std::uint64_t seed) {
-  Generate_Spec spec = given;
-  if (spec.users == 0) spec.users = 2 + spec.instances / 1000;
-  if (spec.bots == 0) spec.bots = 3 + spec.instances / (spec.zones * 250);
-  if (spec.volumes == 0) spec.volumes = spec.instances / 2;
-  if (spec.snapshots == 0) spec.snapshots = spec.instances / 10;
+  Generate_Spec sizes = given;
+  if (sizes.users == 0) sizes.users = 2 + sizes.instances / 1000;
+  if (sizes.bots == 0) sizes.bots = 3 + sizes.instances / (sizes.zones * 250);
+  if (sizes.volumes == 0) sizes.volumes = sizes.instances / 2;
+  if (sizes.snapshots == 0) sizes.snapshots = sizes.instances / 10;
 
   Random random(seed);
   Id_Maker ids(random);
   Inventory inventory;
   inventory.version = DEMO_VERSION;
-  add_users(spec, inventory);
+  add_users(sizes, inventory);
   std::vector<std::string> user_ids;
   for (const Record& user : inventory.users)
     user_ids.push_back(user.id());
 
-  std::vector<std::vector<std::string>> bots(spec.zones);
+  std::vector<std::vector<std::string>> bots(sizes.zones);
   // vxnets[zone][user]: the user's networks in that zone.
   std::vector<std::vector<std::vector<std::string>>> vxnets(
-      spec.zones, std::vector<std::vector<std::string>>(user_ids.size()));
-  for (std::size_t z = 0; z < spec.zones; ++z) {
+      sizes.zones, std::vector<std::vector<std::string>>(user_ids.size()));
+  for (std::size_t z = 0; z < sizes.zones; ++z) {
     Zone zone;
     zone.record = make_zone(object{{"zone_id", zone_name(z)}});
     const std::string& zone_id = zone.id();
-    for (std::size_t b = 1; b <= spec.bots; ++b) {
+    for (std::size_t b = 1; b <= sizes.bots; ++b) {
       std::string id = zone_id + "r" + padded((b + 1) / 2, 2) + "n" + padded(2 - b % 2, 2);
       const double used = static_cast<double>(random.below(4000)) + 0.5;
       zone.bots.add(make_bot(object{{"host_machine", id},
@@ -232,9 +232,9 @@ Inventory generate_inventory(const Generate_Spec& given, std::uint64_t seed) {
     inventory.zones.push_back(std::move(zone));
   }
 
-  std::vector<std::vector<std::string>> instances_of(spec.zones);
-  for (std::size_t n = 0; n < spec.instances; ++n) {
-    const std::size_t z = random.below(spec.zones);
+  std::vector<std::vector<std::string>> instances_of(sizes.zones);
+  for (std::size_t n = 0; n < sizes.instances; ++n) {
+    const std::size_t z = random.below(sizes.zones);
     Zone& zone = inventory.zones[z];
     const bool system = random.chance(3);
     const std::size_t u = random.below(user_ids.size());
@@ -276,8 +276,8 @@ Inventory generate_inventory(const Generate_Spec& given, std::uint64_t seed) {
     instances_of[z].push_back(std::move(id));
   }
 
-  for (std::size_t n = 0; n < spec.volumes; ++n) {
-    const std::size_t z = random.below(spec.zones);
+  for (std::size_t n = 0; n < sizes.volumes; ++n) {
+    const std::size_t z = random.below(sizes.zones);
     Zone& zone = inventory.zones[z];
     Record* instance = nullptr;
     if (!instances_of[z].empty() && random.chance(60)) {
@@ -310,8 +310,8 @@ Inventory generate_inventory(const Generate_Spec& given, std::uint64_t seed) {
     zone.volumes.add(make_volume(std::move(fields), zone.id()));
   }
 
-  for (std::size_t n = 0; n < spec.snapshots && spec.instances > 0; ++n) {
-    const std::size_t z = random.below(spec.zones);
+  for (std::size_t n = 0; n < sizes.snapshots && sizes.instances > 0; ++n) {
+    const std::size_t z = random.below(sizes.zones);
     if (instances_of[z].empty()) continue;
     Zone& zone = inventory.zones[z];
     const Record* instance =

@@ -217,16 +217,16 @@ TEST(Inventory_File, Names_the_place_of_a_fault) {
 }
 
 TEST(Generated_Inventory, Same_seed_same_platform) {
-  Generate_Spec spec;
+  Generate_Spec sizes;
   std::string error;
-  ASSERT_TRUE(parse_generate_spec("instances=500,zones=3,users=4,bots=2", &spec, &error));
-  const std::string a = boost::json::serialize(dump_inventory(generate_inventory(spec, 7)));
-  const std::string b = boost::json::serialize(dump_inventory(generate_inventory(spec, 7)));
-  const std::string c = boost::json::serialize(dump_inventory(generate_inventory(spec, 8)));
+  ASSERT_TRUE(parse_generate_spec("instances=500,zones=3,users=4,bots=2", &sizes, &error));
+  const std::string a = boost::json::serialize(dump_inventory(generate_inventory(sizes, 7)));
+  const std::string b = boost::json::serialize(dump_inventory(generate_inventory(sizes, 7)));
+  const std::string c = boost::json::serialize(dump_inventory(generate_inventory(sizes, 8)));
   EXPECT_EQ(a, b);
   EXPECT_NE(a, c);
 
-  const Inventory inv = generate_inventory(spec, 7);
+  const Inventory inv = generate_inventory(sizes, 7);
   EXPECT_EQ(inv.count_instances(), 500u);
   EXPECT_EQ(inv.zones.size(), 3u);
   EXPECT_EQ(inv.users.size(), 4u);
@@ -252,11 +252,11 @@ TEST(Generated_Inventory, Spec_text) {
                         {"instances=-1", false, 0}, {"colour=red", false, 0},
                         {"instances=x", false, 0},  {"2000000", false, 0}};
   for (const Case& c : cases) {
-    Generate_Spec spec;
+    Generate_Spec sizes;
     std::string error;
-    EXPECT_EQ(parse_generate_spec(c.text, &spec, &error), c.ok) << c.text;
+    EXPECT_EQ(parse_generate_spec(c.text, &sizes, &error), c.ok) << c.text;
     if (c.ok) {
-      EXPECT_EQ(spec.instances, c.instances);
+      EXPECT_EQ(sizes.instances, c.instances);
     } else {
       EXPECT_FALSE(error.empty());
     }

@@ -22,14 +22,14 @@ using namespace qingcloud_sim;
 
 const char USAGE[] =
     "usage: qingcloud-sim [--listen HOST:PORT] [--port-file F]\n"
-    "                     [--inventory F | --generate SPEC] [--seed N]\n"
+    "                     [--inventory F | --generate SIZES] [--seed N]\n"
     "                     [--tls-cert F --tls-key F] [--job-seconds N] [--lease-seconds N]\n"
     "                     [--max-clock-skew N] [--log-requests] [--dump-inventory]\n"
     "\n"
     "Serves the QingCloud API (GET /iaas/, POST /boss2/) on HOST:PORT, by default\n"
     "127.0.0.1 and a free port; the port is printed on the first line of stdout.\n"
     "Without --inventory or --generate it serves the built-in demo inventory.\n"
-    "SPEC: instances=N,zones=N,users=N,bots=N,volumes=N,snapshots=N (or just N).\n";
+    "SIZES: instances=N,zones=N,users=N,bots=N,volumes=N,snapshots=N (or just N).\n";
 
 struct Program_Options {
   Options server;
@@ -127,14 +127,14 @@ Simulator::Inventory_Source make_source(const Program_Options& p, std::string* d
     return [loaded] { return *loaded; };
   }
   if (!p.generate.empty()) {
-    Generate_Spec spec;
+    Generate_Spec sizes;
     std::string error;
-    if (!parse_generate_spec(p.generate, &spec, &error))
+    if (!parse_generate_spec(p.generate, &sizes, &error))
       throw std::runtime_error("--generate: " + error);
     *description =
         "a generated inventory (" + p.generate + ", seed " + std::to_string(p.seed) + ")";
     const std::uint64_t seed = p.seed;
-    return [spec, seed] { return generate_inventory(spec, seed); };
+    return [sizes, seed] { return generate_inventory(sizes, seed); };
   }
   *description = "the demo inventory";
   return [] { return demo_inventory(); };

@@ -25,18 +25,18 @@ bool Platform::find_key(std::string_view access_key_id, Key_Info* key) const {
 }
 
 std::string Platform::call(const Api_Call& call, const Call_Effects& effects) {
-  const Action_Spec* spec = find_action(call.action);
-  if (spec == nullptr)
+  const Action_Spec* entry = find_action(call.action);
+  if (entry == nullptr)
     throw Api_Error(RET_INVALID_ACTION,
                     "InvalidAction, the action [" + call.action + "] is not supported");
-  if (spec->back_office_only && !call.caller.back_office)
+  if (entry->back_office_only && !call.caller.back_office)
     throw permission_denied("the action [" + call.action + "] needs a back-office access key");
 
   std::lock_guard<std::mutex> lock(mutex_);
   const std::int64_t now = clock_.now();
   settle_jobs(inventory_, state_, now);
   Zone* zone = nullptr;
-  if (spec->zone_bound) {
+  if (entry->zone_bound) {
     const std::string zone_id = call.params.required_text("zone");
     zone = inventory_.zone(zone_id);
     if (zone == nullptr) throw invalid_parameter("zone", "[" + zone_id + "] is not a known zone");
@@ -49,9 +49,9 @@ std::string Platform::call(const Api_Call& call, const Call_Effects& effects) {
     ~Change_Mark() {
       if (changes) state.changed();
     }
-  } mark{state_, !spec->read_only};
+  } mark{state_, !entry->read_only};
   Action_Context ctx{inventory_, state_, call, effects, zone, now};
-  return spec->handle(ctx);
+  return entry->handle(ctx);
 }
 
 void Platform::reset(Inventory inventory) {

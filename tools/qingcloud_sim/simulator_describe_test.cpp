@@ -25,10 +25,10 @@ class Paging : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     big_ = new Simulator(Simulator::test_options(), [] {
-      qingcloud_sim::Generate_Spec spec;
-      spec.instances = 250;
-      spec.zones = 1;
-      return qingcloud_sim::generate_inventory(spec, 3);
+      qingcloud_sim::Generate_Spec sizes;
+      sizes.instances = 250;
+      sizes.zones = 1;
+      return qingcloud_sim::generate_inventory(sizes, 3);
     });
   }
   static void TearDownTestSuite() {
