@@ -51,14 +51,43 @@ TEST(Secure_String, HeapBlocksAreWipedBeforeRelease) {
     EXPECT_TRUE(z);
 }
 
-TEST(Secure_String, ShortTextsInsideTheObjectAreWipedToo) {
-  alignas(secure_string) unsigned char storage[sizeof(secure_string)] = {};
-  auto* s = new (storage) secure_string("short-key");
-  ASSERT_EQ(s->capacity(), 15u);  // held inside the object, not on the heap
-  s->~secure_string();
+// Whether the bytes of a destroyed object still hold `text`.
+template <class String, class Use>
+bool object_keeps(const char* text, Use use) {
+  alignas(String) unsigned char storage[sizeof(String)] = {};
+  auto* s = new (storage) String(text);
+  use(*s);
+  s->~String();
   // The object is gone; tell the compiler its bytes are still worth reading.
   asm volatile("" : : "r"(storage) : "memory");
-  EXPECT_EQ(memmem(storage, sizeof storage, "short-key", 9), nullptr);
+  return memmem(storage, sizeof storage, text, std::strlen(text)) != nullptr ||
+         memmem(storage, sizeof storage, text + 8, std::strlen(text) - 8) != nullptr;
+}
+
+TEST(Secure_String, NoTextStaysInsideTheObject) {
+  // A short secret never lives inside the object ...
+  EXPECT_FALSE(object_keeps<secure_string>("short-key-12345", [](secure_string& s) {
+    EXPECT_GE(s.capacity(), secure_string::MIN_CAPACITY);
+  }));
+  // ... so growing it leaves no stale copy there either.
+  EXPECT_FALSE(
+      object_keeps<secure_string>("SHORTSECRET-XY", [](secure_string& s) { s.append(40, 'x'); }));
+  EXPECT_FALSE(object_keeps<secure_string>("SHORTSECRET-XY", [](secure_string& s) {
+    s = secure_string("a-much-longer-replacement-secret-text-0123456789");
+  }));
+  // A plain string shows what the test would catch.
+  EXPECT_TRUE(
+      object_keeps<std::string>("SHORTSECRET-XY", [](std::string& s) { s.append(40, 'x'); }));
+}
+
+TEST(Secure_String, AShortTextAfterAMoveIsWipedByTheDestructor) {
+  alignas(secure_string) unsigned char storage[sizeof(secure_string)] = {};
+  auto* s = new (storage) secure_string("first-secret");
+  secure_string taken(std::move(*s));
+  *s = "pin-1234";  // may now be held inside the object
+  s->~secure_string();
+  asm volatile("" : : "r"(storage) : "memory");
+  EXPECT_EQ(memmem(storage, sizeof storage, "pin-1234", 8), nullptr);
 }
 
 TEST(Secure_String, BehavesAsAString) {
