@@ -4,17 +4,26 @@
 #include <memory>
 #include <new>
 
+#include "support/log.h"
+
 QingCloud_Instance_Handler::QingCloud_Instance_Handler() : Instance_Handler(TYPE_NAME) {}
 
 QingCloud_Instance_Handler::~QingCloud_Instance_Handler() = default;
 
 int QingCloud_Instance_Handler::probe_instances(instances_type& instances) {
-  auto proxy = std::make_shared<Instance>();
-  proxy->name = PROXY_NAME;
-  proxy->type = TYPE_NAME;
-  proxy->options["is_proxy"] = true;
-  instances[PROXY_NAME] = std::move(proxy);
-  return 0;
+  // The host calls this directly: no exception may reach it.
+  try {
+    auto proxy = std::make_shared<Instance>();
+    proxy->name = PROXY_NAME;
+    proxy->type = TYPE_NAME;
+    proxy->options["is_proxy"] = true;
+    instances[PROXY_NAME] = std::move(proxy);
+    return 0;
+  } catch (const std::exception& e) {
+    errno = ENOMEM;
+    QC_LOG_ERROR("Failed to probe instances, exception: %s.\n", e.what());
+    return -1;
+  }
 }
 
 std::string& QingCloud_Instance_Handler::get_state(const char*, std::string& state) {

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "testing/log_capture.h"
 #include "testing/nothrow_new_failure.h"
 
 namespace {
@@ -78,6 +79,24 @@ TEST(QingCloud_Instance_Handler, FactoryReportsENOMEM) {
   }
   EXPECT_EQ(handler, nullptr);
   EXPECT_EQ(errno, ENOMEM);
+}
+
+TEST(QingCloud_Instance_Handler, ProbeReportsMemoryExhaustionInsteadOfThrowing) {
+  testing_support::Log_Capture log;
+  QingCloud_Instance_Handler handler;
+  instances_type instances;
+  auto other = std::make_shared<Instance>();
+  instances["other"] = other;
+  int result = 0;
+  errno = 0;
+  {
+    testing_support::Allocation_Failure fail_next;
+    result = handler.probe_instances(instances);
+  }
+  EXPECT_EQ(result, -1);
+  EXPECT_EQ(errno, ENOMEM);
+  EXPECT_EQ(instances.size(), 1u);
+  EXPECT_TRUE(log.has("Failed to probe instances, exception: std::bad_alloc.\n"));
 }
 
 // The host's way: load the built plug-in and find the factory by name.

@@ -2,14 +2,27 @@
 
 namespace testing_support {
 
-// While one lives, the non-throwing `new` of this program fails (returns null)
-// instead of allocating, so tests can reach the out-of-memory paths.
+// Out-of-memory paths, reached by making this program's allocations fail.  A
+// test program that uses either class has its global `new` and `delete`
+// replaced (see nothrow_new_failure.cpp).
+
+// While one lives, the non-throwing `new` fails (returns null).
 class Nothrow_New_Failure {
  public:
   Nothrow_New_Failure();
   ~Nothrow_New_Failure();
   Nothrow_New_Failure(const Nothrow_New_Failure&) = delete;
   Nothrow_New_Failure& operator=(const Nothrow_New_Failure&) = delete;
+};
+
+// The next `count` allocations of the throwing `new` throw std::bad_alloc;
+// disarmed when this goes away.
+class Allocation_Failure {
+ public:
+  explicit Allocation_Failure(int count = 1);
+  ~Allocation_Failure();
+  Allocation_Failure(const Allocation_Failure&) = delete;
+  Allocation_Failure& operator=(const Allocation_Failure&) = delete;
 };
 
 }  // namespace testing_support

@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -41,8 +42,13 @@ int probe_command(const Command_Args& args) {
   }
   Instance_Handler_Exterminator gobble = nullptr;
   Instance_Handler* handler = make(&gobble);
-  if (!handler || !gobble) {
+  if (!handler) {
     std::fprintf(stderr, "%s failed: %s\n", FACTORY, std::strerror(errno));
+    return 1;
+  }
+  if (!gobble) {
+    // Without its deleter the handler cannot be given back; it is left as is.
+    std::fprintf(stderr, "%s gave no deleter\n", FACTORY);
     return 1;
   }
 
