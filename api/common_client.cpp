@@ -41,10 +41,16 @@ bool Common_Client::switch_zone(const std::string& zone) {
 bool Common_Client::login(const std::string& host, std::uint16_t port, bool ssl,
                           secure_string access_key_id, secure_string secret_access_key) {
   zone_ = boost::none;
-  bool ok =
-      sess_.connect(host, port, ssl, std::move(access_key_id), std::move(secret_access_key)) &&
-      describe_zones();
-  return ok && !zones_.empty();
+  if (!sess_.connect(host, port, ssl, std::move(access_key_id), std::move(secret_access_key)) ||
+      !describe_zones()) {
+    return false;
+  }
+  if (zones_.empty()) {
+    // The call itself succeeded, so nothing else has said why the login fails.
+    QC_LOG_ERROR("No active zone found.\n");
+    return false;
+  }
+  return true;
 }
 
 bool Common_Client::describe_zones() {

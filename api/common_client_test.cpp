@@ -66,6 +66,17 @@ TEST_F(Login, FailsWithoutZonesAlthoughTheCallSucceeded) {
                             secure_string("secret")));
   EXPECT_EQ(client.err_code(), 0);
   EXPECT_TRUE(client.zones().empty());
+  EXPECT_EQ(log.messages(), std::vector<std::string>{"No active zone found.\n"});
+}
+
+TEST_F(Login, ClearsTheCurrentZone) {
+  log_in({"pek3a"});
+  ASSERT_TRUE(client.switch_zone("pek3a"));
+  server.script(
+      Scripted_Reply::json(page_reply(1, "zone_set", Array{Object{{"zone_id", "pek3a"}}})));
+  ASSERT_TRUE(client.login("127.0.0.1", server.port(), false, secure_string("QYKEY"),
+                           secure_string("secret")));
+  EXPECT_FALSE(client.zone());
 }
 
 TEST_F(Login, FailsOnAZoneWithoutId) {

@@ -125,7 +125,7 @@ std::string QingCloud_Session::query_string(int method, const json_spirit::Objec
   } else {
     auto action = params.find("action");
     if (action != params.end()) api_params.set_parameter("action", action->second);
-    json_spirit::JSON_Dump packed(json_spirit::Value(params), false);
+    json_spirit::JSON_Dump packed(params, false);
     api_params.set_parameter("params", packed.c_str());
   }
   return api_params.query_string();

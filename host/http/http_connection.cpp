@@ -11,6 +11,7 @@
 #include "host/http/http_method.h"
 #include "host/http/http_session.h"
 #include "host/http/http_session_factory.h"
+#include "host/support/secure_memset.h"
 #include "support/log.h"
 
 namespace {
@@ -33,6 +34,11 @@ HTTP_Connection::HTTP_Connection(Key, std::shared_ptr<HTTP_Session> session, Cur
 }
 
 HTTP_Connection::~HTTP_Connection() {
+  // The request names the key id, and replies may carry keys (a listing of a
+  // user's access keys): neither outlives the exchange in freed memory.
+  for (std::string* text : {&query_, &request_body_, &response_body_}) {
+    secure_memset(&(*text)[0], 0, text->capacity());
+  }
   session_->give_back(std::move(easy_));
 }
 

@@ -12,6 +12,8 @@ class Writer {
  public:
   Writer(std::string& out, bool pretty) : out_(out), pretty_(pretty) {}
 
+  void write_top(const Object& o) { write_object(o, 0); }
+
   void write(const Value& v, int depth) {
     switch (v.type()) {
       case obj_type:
@@ -117,6 +119,15 @@ class Writer {
 JSON_Dump::JSON_Dump(const Value& value, bool pretty) {
   Writer writer(text_, pretty);
   writer.write(value, 0);
+}
+
+}  // namespace json_spirit
+
+namespace json_spirit {
+
+JSON_Dump::JSON_Dump(const Object& object, bool pretty) {
+  Writer writer(text_, pretty);
+  writer.write_top(object);
 }
 
 }  // namespace json_spirit

@@ -12,6 +12,7 @@ namespace json_spirit {
 class JSON_Dump {
  public:
   JSON_Dump(const Value& value, bool pretty);
+  JSON_Dump(const Object& object, bool pretty);
 
   const char* c_str() const noexcept { return text_.c_str(); }
   const std::string& str() const noexcept { return text_; }
