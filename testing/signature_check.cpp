@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include <openssl/evp.h>
-#include <openssl/hmac.h>
+#include "testing/request_signer.h"
 
 namespace testing_support {
 
@@ -31,31 +30,6 @@ std::string percent_decode(const std::string& s) {
     }
   }
   return out;
-}
-
-std::string rfc3986_encode(const std::string& s) {
-  static const char* HEX = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : s) {
-    if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~') {
-      out += static_cast<char>(c);
-    } else {
-      out += '%';
-      out += HEX[c >> 4];
-      out += HEX[c & 15];
-    }
-  }
-  return out;
-}
-
-std::string hmac_sha256_base64(const std::string& key, const std::string& data) {
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int size = 0;
-  HMAC(EVP_sha256(), key.data(), static_cast<int>(key.size()),
-       reinterpret_cast<const unsigned char*>(data.data()), data.size(), digest, &size);
-  unsigned char text[2 * EVP_MAX_MD_SIZE];
-  int n = EVP_EncodeBlock(text, digest, static_cast<int>(size));
-  return std::string(reinterpret_cast<char*>(text), static_cast<std::size_t>(n));
 }
 
 std::vector<std::pair<std::string, std::string>> raw_pairs(const std::string& query) {
@@ -110,7 +84,7 @@ Signature_Verdict check_signature(const std::string& method, const std::string& 
     }
     if (!as_sent.empty()) as_sent += '&';
     as_sent += raw_name + "=" + raw_value;
-    canonical.emplace_back(rfc3986_encode(name), rfc3986_encode(percent_decode(raw_value)));
+    canonical.emplace_back(encode_for_signing(name), encode_for_signing(percent_decode(raw_value)));
   }
   std::sort(canonical.begin(), canonical.end());
   for (const auto& [name, value] : canonical) {
