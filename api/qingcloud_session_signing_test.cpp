@@ -13,6 +13,7 @@
 #include "api/qingcloud_session_test_peer.h"
 #include "host/crypto/hmac_generator.h"
 #include "host/json_spirit/reader.h"
+#include "testing/json_text.h"
 #include "testing/signature_check.h"
 
 namespace qingcloud {
@@ -91,9 +92,7 @@ const Signing_Vector VECTORS[] = {
 };
 
 json_spirit::Object parse(const char* text) {
-  json_spirit::Value v;
-  EXPECT_TRUE(json_spirit::read(text, v)) << text;
-  return v.get_obj();
+  return testing_support::json_value(text).get_obj();
 }
 
 std::string encoded(const char* plain) {

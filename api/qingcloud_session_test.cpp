@@ -12,6 +12,7 @@
 #include "host/json_spirit/object_get.h"
 #include "host/json_spirit/reader.h"
 #include "testing/exception_text.h"
+#include "testing/json_text.h"
 #include "testing/log_capture.h"
 #include "testing/scripted_http_server.h"
 #include "testing/signature_check.h"
@@ -31,9 +32,7 @@ std::time_t stepping_clock() {
 }
 
 json_spirit::Object parse(const std::string& text) {
-  json_spirit::Value v;
-  EXPECT_TRUE(json_spirit::read(text, v)) << text;
-  return v.get_obj();
+  return testing_support::json_value(text).get_obj();
 }
 
 // What the JSON library says when a reply has no integer "ret_code".

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "host/json_spirit/reader.h"
+#include "testing/exception_text.h"
 
 namespace qingcloud {
 namespace {
@@ -17,15 +18,6 @@ class Pextract : public ::testing::Test {
       "extra": {"cpu_model": "Westmere", "os_disk_size": 20},
       "image": {"image_id": "img-1"} })",
                                   doc));
-  }
-
-  static std::string message_of(const std::function<void()>& f) {
-    try {
-      f();
-    } catch (const std::domain_error& e) {
-      return e.what();
-    }
-    return "no exception";
   }
 
   Value doc;
@@ -55,16 +47,19 @@ TEST_F(Pextract, ReadsByPathAndMovesTheRoot) {
 TEST_F(Pextract, MessagesCarryTheFullPath) {
   std::string s;
   int n = 0;
-  EXPECT_EQ(message_of([&] { pextract_or_throw(doc)("/missing", s); }),
+  EXPECT_EQ(testing_support::exception_text([&] { pextract_or_throw(doc)("/missing", s); }),
             "JSON Pointer path '/missing' not exist in JSON!");
   // Another kind counts as not existing.
-  EXPECT_EQ(message_of([&] { pextract_or_throw(doc)("/status", n); }),
+  EXPECT_EQ(testing_support::exception_text([&] { pextract_or_throw(doc)("/status", n); }),
             "JSON Pointer path '/status' not exist in JSON!");
-  EXPECT_EQ(message_of([&] { pextract_or_throw(doc).chroot("/extra")("/cpu_topology", s); }),
+  EXPECT_EQ(testing_support::exception_text(
+                [&] { pextract_or_throw(doc).chroot("/extra")("/cpu_topology", s); }),
             "JSON Pointer path '/extra/cpu_topology' not exist in JSON!");
-  EXPECT_EQ(message_of([&] { pextract_or_throw(doc).chroot("/extra").chroot("/nested"); }),
+  EXPECT_EQ(testing_support::exception_text(
+                [&] { pextract_or_throw(doc).chroot("/extra").chroot("/nested"); }),
             "JSON Pointer path '/extra/nested' not exist in JSON!");
-  EXPECT_EQ(message_of([&] { pextract_or_throw(doc).chroot("/extra").chroot_abs("/img"); }),
+  EXPECT_EQ(testing_support::exception_text(
+                [&] { pextract_or_throw(doc).chroot("/extra").chroot_abs("/img"); }),
             "JSON Pointer path '/img' not exist in JSON!");
 }
 
