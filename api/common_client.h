@@ -3,9 +3,11 @@
 #include <cstdint>
 #include <set>
 #include <string>
+#include <vector>
 
 #include <boost/optional.hpp>
 
+#include "api/qingcloud_image.h"
 #include "api/qingcloud_session.h"
 #include "api/resource_handler.h"
 #include "host/json_spirit/value.h"
@@ -62,6 +64,13 @@ class Common_Client {
   // Sends `action` page by page ("offset" 0, 100, ...) until "total_count"
   // records were asked for, handing each page to `handler`.
   bool describe_resources(const char* action, Object& params, Describe_Resource_Handler handler);
+
+  // Images of the current zone (or of the "zone" in `params`), appended to
+  // `images`; by id (an empty list asks nothing and succeeds) or by search
+  // word, both among the available images only.
+  bool describe_images(Object& params, Images& images);
+  bool describe_images_by_ids(const std::vector<std::string>& ids, Images& images);
+  bool search_images(const std::string& search_word, Images& images);
 
   // Sends a create action, takes its job id, waits for the job unless the
   // handler carries a job id pointer, and hands the reply member to it.

@@ -1,6 +1,7 @@
 // The client against the QingCloud API simulator, over the wire.
 #include <memory>
 
+#include <boost/json/parse.hpp>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -186,6 +187,35 @@ TEST_F(Client_On_Simulator, ATotalThatDriftsBetweenPagesFails) {
       })));
   EXPECT_EQ(pages, 1);
   EXPECT_TRUE(log.has("Number of resource changed, expected '150', actual '151'.\n"));
+}
+
+TEST_F(Client_On_Simulator, ImageQueriesAskForAvailableImagesOfTheZone) {
+  ASSERT_TRUE(boss_login(iaas));
+  sim().reset_stats();
+  Images images;
+  Object params;
+  EXPECT_FALSE(iaas.describe_images(params, images));  // no zone yet
+  EXPECT_TRUE(log.has_unexpected("zone_ is NULL"));
+  EXPECT_TRUE(iaas.describe_images_by_ids({}, images));
+  EXPECT_EQ(sim().requests(), 0u);
+
+  Object pinned{{"zone", "sh1a"}, {"images", Array{"img-s8pw1fzk"}}};
+  ASSERT_TRUE(iaas.describe_images(pinned, images));
+  ASSERT_TRUE(iaas.switch_zone("pek3a"));
+  ASSERT_TRUE(iaas.describe_images_by_ids({"img-d7xv9c3e", "centos65x86a"}, images));
+  EXPECT_EQ(testing_support::own_params(sim().last_request("DescribeImages")),
+            boost::json::parse(R"({"images":["img-d7xv9c3e","centos65x86a"],
+                                   "status":["available"],"zone":"pek3a"})"));
+  ASSERT_TRUE(iaas.search_images("CentOS 7", images));
+  EXPECT_EQ(testing_support::own_params(sim().last_request("DescribeImages")),
+            boost::json::parse(R"({"search_word":"CentOS 7","status":["available"],
+                                   "zone":"pek3a"})"));
+  // The deprecated image is not found; the vector only grows.
+  std::vector<std::string> ids;
+  for (const Image& image : images)
+    ids.push_back(image.id);
+  EXPECT_THAT(ids, ElementsAre("img-s8pw1fzk", "img-d7xv9c3e", "centos77x64a"));
+  EXPECT_EQ(images.back().profile.size, 20ull << 30);
 }
 
 class Jobs_On_Simulator : public Client_On_Simulator {

@@ -3,6 +3,7 @@
 #include <exception>
 #include <utility>
 
+#include "api/resource_handler.h"
 #include "host/json_spirit/value.h"
 #include "support/log.h"
 
@@ -28,6 +29,16 @@ bool loads_from_api(const json_spirit::Value& value, Container& resources, const
     return false;
   }
   return true;
+}
+
+// A paged describe handler that loads the records of every page (the array
+// under `key`) into `resources`, passing `args` to each record's loader.
+// `resources` must outlive the call.
+template <class Container, class... Args>
+Describe_Resource_Handler records_handler(const char* key, Container& resources, Args... args) {
+  return Describe_Resource_Handler(key, [&resources, args...](const json_spirit::Value& page) {
+    return loads_from_api(page, resources, args...);
+  });
 }
 
 }  // namespace qingcloud

@@ -63,4 +63,12 @@ Sim_Client Simulator::client(const std::string& key_id, const std::string& secre
   return client;
 }
 
+boost::json::object own_params(const Simulator::Recorded_Request& request) {
+  boost::json::object params = request.params;
+  for (const char* common : {"action", "version", "signature_version", "signature_method",
+                             "access_key_id", "time_stamp", "signature", "offset", "limit"})
+    params.erase(common);
+  return params;
+}
+
 }  // namespace testing_support

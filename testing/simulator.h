@@ -115,6 +115,12 @@ class Simulator {
   mutable qingcloud_sim::Simulator server_;
 };
 
+// The parameters of a recorded call without those every call carries
+// ("action", "version", "signature_version", "signature_method",
+// "access_key_id", "time_stamp", "signature") and without paging ("offset",
+// "limit"): what the operation itself asked for.  GET values are texts.
+boost::json::object own_params(const Simulator::Recorded_Request& request);
+
 // Base of test fixtures that use the shared simulator: resets it before each
 // test.
 class Simulator_Test : public ::testing::Test {
