@@ -6,6 +6,13 @@
 
 namespace {
 std::atomic<int> nothrow_failing{0};
+std::atomic<std::size_t> nothrow_failing_size{0};  // 0: every size
+
+bool nothrow_fails(std::size_t size) {
+  if (nothrow_failing.load() == 0) return false;
+  const std::size_t only = nothrow_failing_size.load();
+  return only == 0 || only == size;
+}
 std::atomic<int> throwing_failures{0};
 
 void* allocate(std::size_t size) {
@@ -19,11 +26,13 @@ void* allocate(std::size_t size) {
 }  // namespace
 
 namespace testing_support {
-Nothrow_New_Failure::Nothrow_New_Failure() {
+Nothrow_New_Failure::Nothrow_New_Failure(std::size_t size) {
+  nothrow_failing_size = size;
   ++nothrow_failing;
 }
 Nothrow_New_Failure::~Nothrow_New_Failure() {
   --nothrow_failing;
+  nothrow_failing_size = 0;
 }
 Allocation_Failure::Allocation_Failure(int count) {
   throwing_failures = count;
@@ -55,7 +64,7 @@ void operator delete[](void* p, std::size_t) noexcept {
 }
 
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  if (nothrow_failing.load() > 0) return nullptr;
+  if (nothrow_fails(size)) return nullptr;
   try {
     return allocate(size);
   } catch (...) {
@@ -64,7 +73,7 @@ void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
 }
 
 void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-  if (nothrow_failing.load() > 0) return nullptr;
+  if (nothrow_fails(size)) return nullptr;
   try {
     return allocate(size);
   } catch (...) {
