@@ -113,7 +113,8 @@ const Record& record_of(const Zone& z) {
   return z.record;
 }
 
-// Resources that are gone show only when a "status" filter asks for them.
+// Resources that are gone: listed like any other (the platform lists them
+// until it purges them), but no longer leased.
 bool gone(const Record& r) {
   const std::string_view status = r.text("status");
   return status == "ceased" || status == "deleted";
@@ -136,11 +137,10 @@ const std::vector<const Record*>& matches(Action_Context& ctx, const Describe_Sp
   key += filter.key();
   if (const std::vector<const Record*>* cached = ctx.state.cached_matches(key)) return *cached;
 
-  const bool show_gone = ctx.params().has("status");
   std::vector<const Record*> found;
   for (const auto& row : table) {
     const Record& r = record_of(row);
-    if (visible(ctx, entry.scope, r) && (show_gone || !gone(r)) && filter(r)) found.push_back(&r);
+    if (visible(ctx, entry.scope, r) && filter(r)) found.push_back(&r);
   }
   return ctx.state.cache_matches(key, std::move(found));
 }
@@ -242,8 +242,12 @@ std::string get_lease_info(Action_Context& ctx) {
   if (resource == nullptr) resource = zone.snapshots.find(id);
   if (resource == nullptr || !ctx.may_see(resource->owner()) || gone(*resource))
     throw resource_not_found(id);
-  const std::string owner = ctx.params().text_or("owner", "");
-  if (!owner.empty() && owner != resource->owner()) throw resource_not_found(id);
+  // The platform names the owner "user"; the client sends "owner".  Either,
+  // when given, must be the resource's owner.
+  for (const char* name : {"user", "owner"}) {
+    const std::string owner = ctx.params().text_or(name, "");
+    if (!owner.empty() && owner != resource->owner()) throw resource_not_found(id);
+  }
 
   if (ctx.effects.hold_leases) {
     Lease held = lease_of(zone, *resource);
