@@ -30,6 +30,22 @@ Record& Action_Context::volume(const std::string& id) const {
   return *r;
 }
 
+void require_state(const Record& r, const char* kind, std::initializer_list<const char*> allowed,
+                   const char* verb) {
+  // The platform writes a full-width comma (U+FF0C) before the second clause.
+  const char* const COMMA = "\xEF\xBC\x8C ";
+  const std::string who = std::string(kind) + " [" + r.id() + "] is ";
+  const std::string_view transition = r.text("transition_status");
+  if (!transition.empty())
+    throw permission_denied(who + std::string(transition) + COMMA + "please try later");
+  const std::string_view status = r.text("status");
+  for (const char* s : allowed)
+    if (status == s) return;
+  const std::string state =
+      allowed.size() == 1 ? "not " + std::string(*allowed.begin()) : std::string(status);
+  throw permission_denied(who + state + COMMA + "can not be " + verb);
+}
+
 std::string reply_text(const std::string& action,
                        const std::vector<std::pair<std::string, std::string>>& members) {
   std::string out = "{\"action\":";

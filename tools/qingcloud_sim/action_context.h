@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,13 @@ struct Action_Context {
   Record& instance(const std::string& id) const;  // visible, or 2100
   Record& volume(const std::string& id) const;    // visible, or 2100
 };
+
+// 1400 unless `r` is in one of the `allowed` states and in no transition.  The
+// message names the record as `kind` ("instance [i-1]") and says what it could
+// not be (`verb`: "stopped"), in the platform's wording: "is not <state>" when
+// one state is allowed, "is <its state>" when several are.
+void require_state(const Record& r, const char* kind, std::initializer_list<const char*> allowed,
+                   const char* verb);
 
 // The reply text {"action":"<Action>Response", <members...>, "ret_code":0}
 // with the members given as already serialized JSON values.

@@ -55,19 +55,8 @@ std::vector<Record*> instances_in_state(const Action_Context& ctx,
   std::vector<Record*> found;
   for (const std::string& id : ids)
     found.push_back(&ctx.instance(id));
-  for (Record* r : found) {
-    const std::string_view status = r->text("status");
-    const std::string_view transition = r->text("transition_status");
-    if (!transition.empty())
-      throw permission_denied("instance [" + r->id() + "] is " + std::string(transition) +
-                              "\xEF\xBC\x8C please try later");
-    bool ok = false;
-    for (const char* s : allowed)
-      ok = ok || status == s;
-    if (!ok)
-      throw permission_denied("instance [" + r->id() + "] is " + std::string(status) +
-                              "\xEF\xBC\x8C can not be " + verb);
-  }
+  for (const Record* r : found)
+    require_state(*r, "instance", allowed, verb);
   return found;
 }
 
@@ -176,9 +165,7 @@ std::string run_instances(Action_Context& ctx) {
   std::vector<Record*> volumes;
   for (const std::string& id : p.list("volumes")) {
     Record& volume = ctx.volume(id);
-    if (volume.text("status") != "available" || !volume.text("transition_status").empty())
-      throw permission_denied("volume [" + id +
-                              "] is not available\xEF\xBC\x8C can not be attached");
+    require_state(volume, "volume", {"available"}, "attached");
     volumes.push_back(&volume);
   }
   if (!volumes.empty() && count > 1)
@@ -264,8 +251,8 @@ std::string migrate_instances(Action_Context& ctx) {
   const Record* host = ctx.zone->bots.find(target);
   if (host == nullptr) throw resource_not_found(target);
   if (host->text("status") != "active")
-    throw permission_denied("host [" + target + "] is " + std::string(host->text("status")) +
-                            "\xEF\xBC\x8C can not take instances");
+    throw permission_denied("host [" + target +
+                            "] is not active\xEF\xBC\x8C can not take instances");
   for (const std::string& id : ids) {
     if (ctx.instance(id).text("host_machine") == target)
       throw permission_denied("instance [" + id + "] is already on host [" + target + "]");

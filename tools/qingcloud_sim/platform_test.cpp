@@ -3,6 +3,7 @@
 #include <boost/json/parse.hpp>
 #include <gtest/gtest.h>
 
+#include "testing/shared_data.h"
 #include "tools/qingcloud_sim/demo_inventory.h"
 
 namespace qingcloud_sim {
@@ -99,14 +100,15 @@ TEST_F(Platform_Test, State_rules) {
   };
   const Case cases[] = {
       {"StartInstances", R"({"instances":["i-k8s2m1qa"]})",
-       "1400 PermissionDenied, instance [i-k8s2m1qa] is running" + FW_COMMA +
+       "1400 PermissionDenied, instance [i-k8s2m1qa] is not stopped" + FW_COMMA +
            " can not be started"},
-      {"StopInstances", R"({"instances":["i-3fq9zt0d"]})",
-       "1400 PermissionDenied, instance [i-3fq9zt0d] is stopped" + FW_COMMA +
-           " can not be stopped"},
+      // Several states would do: the message names the one it is in.
       {"TerminateInstances", R"({"instances":["i-5mr1cg8w"]})",
        "1400 PermissionDenied, instance [i-5mr1cg8w] is pending" + FW_COMMA +
            " can not be terminated"},
+      {"CreateSnapshots", R"({"resources":["i-5mr1cg8w"]})",
+       "1400 PermissionDenied, instance [i-5mr1cg8w] is pending" + FW_COMMA +
+           " can not be snapshotted"},
       {"DeleteVolumes", R"({"volumes":["vol-w3b9k2fa"]})",
        "1400 PermissionDenied, volume [vol-w3b9k2fa] is not available" + FW_COMMA +
            " can not be deleted"},
@@ -117,7 +119,7 @@ TEST_F(Platform_Test, State_rules) {
       {"StopInstances", R"({"instances":["i-k8s2m1qa"],"force":2})",
        "1100 ParameterError, the value of parameter [force] should be 0 or 1"},
       {"MigrateInstances", R"({"instances":["i-k8s2m1qa"],"target_host":"pek3ar02n02"})",
-       "1400 PermissionDenied, host [pek3ar02n02] is maintenance" + FW_COMMA +
+       "1400 PermissionDenied, host [pek3ar02n02] is not active" + FW_COMMA +
            " can not take instances"},
       {"MigrateInstances", R"({"instances":["i-k8s2m1qa"],"target_host":"nowhere"})",
        "2100 ResourceNotFound, resource [nowhere] not found"},
@@ -134,6 +136,19 @@ TEST_F(Platform_Test, State_rules) {
   EXPECT_EQ(
       error("StopInstances", R"({"zone":"pek3a","instances":["i-k8s2m1qa"]})"),
       "1400 PermissionDenied, instance [i-k8s2m1qa] is stopping" + FW_COMMA + " please try later");
+}
+
+TEST_F(Platform_Test, Stopping_a_stopped_instance_is_refused_as_the_platform_words_it) {
+  const object sample =
+      boost::json::parse(
+          testing_support::read_file(testing_support::shared_dir() +
+                                     "/testdata/qingcloud/Error_1400_PermissionDenied.json"))
+          .as_object();
+  std::string expected(sample.at("message").as_string());
+  const std::string sample_id = "i-2aypaijz";
+  expected.replace(expected.find(sample_id), sample_id.size(), "i-3fq9zt0d");
+  EXPECT_EQ(error("StopInstances", R"({"zone":"pek3a","instances":["i-3fq9zt0d"]})"),
+            std::to_string(sample.at("ret_code").as_int64()) + " " + expected);
 }
 
 TEST_F(Platform_Test, Leases_ripen_and_guard_terminate_and_delete) {

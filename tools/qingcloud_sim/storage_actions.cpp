@@ -12,8 +12,6 @@ namespace {
 
 using boost::json::object;
 
-const char* const NOT_AVAILABLE = "] is not available\xEF\xBC\x8C can not be ";
-
 std::int64_t count_of(const Action_Context& ctx) {
   const std::int64_t count = ctx.params().integer_or("count", 1);
   if (count < 1 || count > 100) throw invalid_parameter("count", "should be 1 to 100");
@@ -75,8 +73,7 @@ std::string delete_volumes(Action_Context& ctx) {
   for (const std::string& id : ids) {
     Record& volume = ctx.volume(id);
     if (!lease_of(*ctx.zone, volume).active(ctx.now)) throw lease_not_ready(id);
-    if (volume.text("status") != "available" || !volume.text("transition_status").empty())
-      throw permission_denied("volume [" + id + NOT_AVAILABLE + "deleted");
+    require_state(volume, "volume", {"available"}, "deleted");
     volumes.push_back(&volume);
   }
   for (Record* volume : volumes)
@@ -99,13 +96,10 @@ std::string create_snapshots(Action_Context& ctx) {
   for (const std::string& id : resources) {
     const bool volume = id.rfind("vol-", 0) == 0;
     const Record& r = volume ? ctx.volume(id) : ctx.instance(id);
-    const std::string_view status = r.text("status");
-    const bool ready = volume
-                           ? (status == "available" || status == "in-use")
-                           : (status == "running" || status == "stopped" || status == "suspended");
-    if (!ready || !r.text("transition_status").empty())
-      throw permission_denied((volume ? "volume [" : "instance [") + id + NOT_AVAILABLE +
-                              "snapshotted");
+    if (volume)
+      require_state(r, "volume", {"available", "in-use"}, "snapshotted");
+    else
+      require_state(r, "instance", {"running", "stopped", "suspended"}, "snapshotted");
     const boost::json::object json = r.json();
     const boost::json::value& size =
         volume ? json.at("size") : json.at("extra").as_object().at("os_disk_size");
