@@ -287,13 +287,12 @@ Inventory generate_inventory(const Generate_Spec& given, std::uint64_t seed) {
     const std::string owner =
         instance ? instance->owner() : user_ids[random.below(user_ids.size())];
     std::string id = ids.make("vol-");
-    const int size = 10 * static_cast<int>(1 + random.below(50));
-    object fields{{"volume_id", id},
-                  {"volume_name", "data-" + padded(n + 1, 5)},
-                  {"owner", owner},
-                  {"size", size},
-                  {"volume_type", static_cast<int>(random.below(4))},
-                  {"status", instance ? "in-use" : "available"}};
+    int size = 10 * static_cast<int>(1 + random.below(50));
+    const int type = static_cast<int>(random.below(4));
+    if (type == 2 && size < 100) size *= 10;  // high capacity starts at 100 GiB
+    object fields{{"volume_id", id},     {"volume_name", "data-" + padded(n + 1, 5)},
+                  {"owner", owner},      {"size", size},
+                  {"volume_type", type}, {"status", instance ? "in-use" : "available"}};
     if (instance != nullptr) {
       std::string device;
       instance->update([&](object& json) {

@@ -1,4 +1,5 @@
 // Actions that run, start, stop, terminate and move instances.
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -7,6 +8,7 @@
 #include "tools/qingcloud_sim/actions.h"
 #include "tools/qingcloud_sim/jobs.h"
 #include "tools/qingcloud_sim/record_defaults.h"
+#include "tools/qingcloud_sim/shapes.h"
 #include "tools/qingcloud_sim/sim_clock.h"
 
 namespace qingcloud_sim {
@@ -14,26 +16,6 @@ namespace {
 
 using boost::json::array;
 using boost::json::object;
-
-struct Instance_Type {
-  const char* name;
-  int cpu;
-  int memory;
-  int instance_class;
-};
-
-const Instance_Type INSTANCE_TYPES[] = {
-    {"s1.small.r1", 1, 1024, 101},     {"s1.medium.r2", 1, 2048, 101},
-    {"s1.large.r1", 2, 2048, 101},     {"s1.large.r2", 2, 4096, 101},
-    {"e1.xlarge.r2", 4, 8192, 201},    {"e1.2xlarge.r2", 8, 16384, 201},
-    {"e1.4xlarge.r2", 16, 32768, 201},
-};
-
-const Instance_Type* find_type(const std::string& name) {
-  for (const Instance_Type& t : INSTANCE_TYPES)
-    if (name == t.name) return &t;
-  return nullptr;
-}
 
 std::int64_t flag(const Action_Context& ctx, const char* name) {
   const std::int64_t value = ctx.params().integer_or(name, 0);
@@ -130,27 +112,26 @@ std::string run_instances(Action_Context& ctx) {
   if (image->text("status") != "available")
     throw permission_denied("image [" + image_id + "] is not available");
 
+  // A value that is sent counts, 0 included; the type fills in only what is not.
   const std::string type_name = p.text_or("instance_type", "");
-  const Instance_Type* type = type_name.empty() ? nullptr : find_type(type_name);
-  if (!type_name.empty() && type == nullptr)
-    throw invalid_parameter("instance_type", "is not a known instance type");
-  std::int64_t cpu = p.integer_or("cpu", 0);
-  std::int64_t memory = p.integer_or("memory", 0);
-  if (cpu == 0 && type != nullptr) cpu = type->cpu;
-  if (memory == 0 && type != nullptr) memory = type->memory;
-  if (cpu == 0) throw missing_parameter("cpu");
-  if (memory == 0) throw missing_parameter("memory");
-  if (cpu < 1 || cpu > 64) throw invalid_parameter("cpu", "should be 1 to 64");
-  if (memory < 512 || memory > 524288 || memory % 512 != 0)
-    throw invalid_parameter("memory", "should be a multiple of 512 from 512 to 524288");
+  std::optional<Instance_Type> type;
+  if (!type_name.empty()) {
+    type = find_instance_type(type_name);
+    if (!type) throw invalid_parameter("instance_type", "is not a known instance type");
+  }
+  const std::optional<std::int64_t> sent_cpu = p.integer("cpu");
+  if (!sent_cpu && !type) throw missing_parameter("cpu");
+  const std::int64_t cpu = sent_cpu ? *sent_cpu : type->cpu;
+  check_cpu(cpu);
+  const std::optional<std::int64_t> sent_memory = p.integer("memory");
+  if (!sent_memory && !type) throw missing_parameter("memory");
+  const std::int64_t memory = sent_memory ? *sent_memory : type->memory;
+  check_memory(memory);
   const bool windows = image->text("platform") == "windows";
-  const std::int64_t min_disk = windows ? 50 : 20;
-  std::int64_t os_disk = p.integer_or("os_disk_size", 0);
-  if (os_disk == 0) os_disk = min_disk;
-  if (os_disk < min_disk || os_disk > 100)
-    throw invalid_parameter("os_disk_size", "should be " + std::to_string(min_disk) + " to 100");
+  const std::int64_t os_disk = p.integer_or("os_disk_size", default_os_disk_size(windows));
+  check_os_disk_size(os_disk, windows);
   const std::int64_t instance_class =
-      p.integer_or("instance_class", type != nullptr ? type->instance_class : 101);
+      p.integer_or("instance_class", type ? type->instance_class : DEFAULT_INSTANCE_CLASS);
   if (instance_class < 0) throw invalid_parameter("instance_class", "should not be negative");
   const std::int64_t count = p.integer_or("count", 1);
   if (count < 1 || count > 100) throw invalid_parameter("count", "should be 1 to 100");
@@ -188,9 +169,8 @@ std::string run_instances(Action_Context& ctx) {
         {"transition_status", "creating"},
         {"host_machine", pick_host(ctx).id()},
         {"controller", "self"},
-        {"instance_type", type != nullptr
-                              ? type_name
-                              : "c" + std::to_string(cpu) + "m" + std::to_string(memory / 1024)},
+        {"instance_type",
+         type ? type_name : "c" + std::to_string(cpu) + "m" + std::to_string(memory / 1024)},
         {"vcpus_current", cpu},
         {"memory_current", memory},
         {"instance_class", instance_class},

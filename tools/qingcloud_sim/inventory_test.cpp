@@ -1,3 +1,4 @@
+#include <optional>
 #include <set>
 
 #include <boost/json/parse.hpp>
@@ -7,6 +8,7 @@
 #include "tools/qingcloud_sim/demo_inventory.h"
 #include "tools/qingcloud_sim/generated_inventory.h"
 #include "tools/qingcloud_sim/inventory_file.h"
+#include "tools/qingcloud_sim/shapes.h"
 
 namespace qingcloud_sim {
 namespace {
@@ -160,6 +162,40 @@ TEST(Demo_Inventory, Is_lifelike_and_complete) {
   EXPECT_EQ(vxnet_types, (std::set<std::int64_t>{0, 1, 2}));
   EXPECT_EQ(owners_of_vxnets,
             (std::set<std::string>{DEMO_OPS_USER_ID, DEMO_DEV_USER_ID, SYSTEM_OWNER}));
+}
+
+// Every instance and volume is one that RunInstances or CreateVolumes could
+// have made, and a named type agrees with the instance's CPUs and memory.
+void expect_offered_shapes(const Inventory& inv) {
+  for (const Zone& zone : inv.zones) {
+    for (const Record& i : zone.instances) {
+      SCOPED_TRACE(i.id());
+      const value json = boost::json::parse(i.serialized());
+      const std::optional<Instance_Type> type = find_instance_type(i.text("instance_type"));
+      ASSERT_TRUE(type) << i.text("instance_type");
+      const std::int64_t cpu = json.at("vcpus_current").as_int64();
+      const std::int64_t memory = json.at("memory_current").as_int64();
+      EXPECT_EQ(type->cpu, cpu);
+      EXPECT_EQ(type->memory, memory);
+      EXPECT_NO_THROW(check_cpu(cpu));
+      EXPECT_NO_THROW(check_memory(memory));
+      EXPECT_NO_THROW(check_os_disk_size(json.at("extra").at("os_disk_size").as_int64(),
+                                         json.at("platform") == "windows"));
+    }
+    for (const Record& v : zone.volumes) {
+      SCOPED_TRACE(v.id());
+      const value json = boost::json::parse(v.serialized());
+      EXPECT_NO_THROW(check_volume(json.at("volume_type").as_int64(), json.at("size").as_int64()));
+    }
+  }
+}
+
+TEST(Built_In_Inventories, Keep_to_what_the_platform_offers) {
+  expect_offered_shapes(demo_inventory());
+  Generate_Spec sizes;
+  sizes.instances = 2000;
+  sizes.zones = 2;
+  expect_offered_shapes(generate_inventory(sizes, 1));
 }
 
 TEST(Inventory_File, Dump_and_load_give_the_same_inventory) {

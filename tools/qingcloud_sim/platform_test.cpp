@@ -155,8 +155,8 @@ TEST_F(Platform_Test, Leases_ripen_and_guard_terminate_and_delete) {
   const object run =
       call("RunInstances",
            R"({"zone":"pek3a","image_id":"centos77x64a","instance_type":"s1.small.r1",
-                              "login_mode":"passwd","login_passwd":"Bootstrap7","cpu":0,"memory":0,
-                              "os_disk_size":0,"instance_class":101,"vxnets":["vxnet-0"]})",
+                              "login_mode":"passwd","login_passwd":"Bootstrap7",
+                              "instance_class":101,"vxnets":["vxnet-0"]})",
            ops());
   const std::string id(run.at("instances").as_array().at(0).as_string());
   EXPECT_EQ(instance(id).at("status"), "pending");
@@ -214,7 +214,7 @@ TEST_F(Platform_Test, A_held_lease_never_becomes_active) {
             "pending");
 }
 
-TEST_F(Platform_Test, Snapshots_migration_and_creation_checks) {
+TEST_F(Platform_Test, Snapshots_and_migration) {
   const object snap = call("CreateSnapshots",
                            R"({"zone":"pek3a","resources":["vol-d8q4m1zr"],"snapshot_name":"s",
                                "is_in_place":1})");
@@ -231,33 +231,129 @@ TEST_F(Platform_Test, Snapshots_migration_and_creation_checks) {
   EXPECT_EQ(instance("i-k8s2m1qa").at("transition_status"), "migrating");
   clock_.advance(2);
   EXPECT_EQ(instance("i-k8s2m1qa").at("host_machine"), "pek3ar02n01");
+}
 
-  auto run = [&](const char* image, const char* password, const char* rest) {
+TEST_F(Platform_Test, Run_instances_checks) {
+  const std::string BAD = "1100 ParameterError, the value of parameter ";
+  const std::string CPUS = BAD + "[cpu] should be one of 1, 2, 4, 8, 16";
+  const std::string MEMORY =
+      BAD + "[memory] should be one of 1024, 2048, 4096, 6144, 8192, 12288, 16384, 24576, 32768";
+  const std::string TYPE = BAD + "[instance_type] is not a known instance type";
+  struct Case {
+    const char* image;
+    const char* rest;
+    std::string expected;  // the error, or "type cpu memory disk" of the new instance
+  };
+  const Case cases[] = {
+      {"centos77x64a", R"("cpu":1,"memory":1024)", "c1m1 1 1024 20"},
+      {"centos77x64a", R"("instance_type":"small_b")", "small_b 1 2048 20"},
+      {"centos77x64a", R"("instance_type":"medium_c")", "medium_c 2 8192 20"},
+      {"centos77x64a", R"("instance_type":"large_c")", "large_c 4 16384 20"},
+      {"centos77x64a", R"("instance_type":"c2m6")", "c2m6 2 6144 20"},
+      {"centos77x64a", R"("instance_type":"c16m32")", "c16m32 16 32768 20"},
+      {"centos77x64a", R"("instance_type":"s1.large.r2","cpu":4)", "s1.large.r2 4 4096 20"},
+      {"centos77x64a", R"("cpu":16,"memory":32768,"os_disk_size":100)", "c16m32 16 32768 100"},
+      {"win2019x64a", R"("cpu":2,"memory":4096)", "c2m4 2 4096 50"},
+      {"img-d7xv9c3e", R"("cpu":1,"memory":1024)", "c1m1 1 1024 20"},  // any, for the back office
+      {"centos77x64a", R"("instance_type":"huge")", TYPE},
+      {"centos77x64a", R"("instance_type":"c3m4")", TYPE},
+      {"centos77x64a", R"("instance_type":"c2m3")", TYPE},
+      {"centos77x64a", R"("instance_type":"c02m4")", TYPE},
+      {"centos77x64a", R"("instance_type":"small_a")", TYPE},
+      // Sent values count, 0 included: the client sends all three always.
+      {"centos77x64a", R"("instance_type":"s1.small.r1","cpu":0,"memory":0,"os_disk_size":0)",
+       CPUS},
+      {"centos77x64a", R"("instance_type":"s1.small.r1","memory":0)", MEMORY},
+      {"centos77x64a", R"("instance_type":"s1.small.r1","os_disk_size":0)",
+       BAD + "[os_disk_size] should be 20 to 100"},
+      {"centos77x64a", R"("cpu":3,"memory":1024)", CPUS},
+      {"centos77x64a", R"("cpu":1,"memory":3072)", MEMORY},
+      {"centos77x64a", R"("memory":1024)", "1100 ParameterError, parameter [cpu] is required"},
+      {"centos77x64a", R"("cpu":1)", "1100 ParameterError, parameter [memory] is required"},
+      {"centos77x64a", R"("cpu":1,"memory":1024,"os_disk_size":10)",
+       BAD + "[os_disk_size] should be 20 to 100"},
+      {"centos77x64a", R"("cpu":1,"memory":1024,"os_disk_size":101)",
+       BAD + "[os_disk_size] should be 20 to 100"},
+      {"win2019x64a", R"("cpu":1,"memory":1024,"os_disk_size":40)",
+       BAD + "[os_disk_size] should be 50 to 100"},
+      {"centos77x64a", R"("cpu":1,"memory":1024,"count":0)", BAD + "[count] should be 1 to 100"},
+      {"centos77x64a", R"("cpu":1,"memory":1024,"volumes":["vol-f6j1c8ua"],"count":2)",
+       "1100 ParameterError, volumes can be attached only when count is 1"},
+      {"centos77x64a", R"("cpu":1,"memory":1024,"volumes":["vol-w3b9k2fa"])",
+       "1400 PermissionDenied, volume [vol-w3b9k2fa] is not available\xEF\xBC\x8C can not be "
+       "attached"},
+      {"centos77x64a", R"("cpu":1,"memory":1024,"vxnets":["vxnet-none"])",
+       "2100 ResourceNotFound, resource [vxnet-none] not found"},
+      {"img-none", R"("cpu":1,"memory":1024)",
+       "2100 ResourceNotFound, resource [img-none] not found"},
+  };
+  for (const Case& c : cases) {
     const std::string params =
-        std::string(R"({"zone":"pek3a","login_mode":"passwd","image_id":")") + image +
-        R"(","login_passwd":")" + password + R"(",)" + rest + "}";
-    return error("RunInstances", params.c_str()).substr(0, 4);
+        std::string(R"({"zone":"pek3a","login_mode":"passwd","login_passwd":"Bootstrap7",)") +
+        R"("image_id":")" + c.image + R"(",)" + c.rest + "}";
+    SCOPED_TRACE(params);
+    std::string outcome = error("RunInstances", params.c_str());
+    if (outcome == "ok") {
+      const object reply = call("RunInstances", params.c_str());
+      const object i = instance(std::string(reply.at("instances").at(0).as_string()));
+      outcome = std::string(i.at("instance_type").as_string()) + " " +
+                std::to_string(i.at("vcpus_current").as_int64()) + " " +
+                std::to_string(i.at("memory_current").as_int64()) + " " +
+                std::to_string(i.at("extra").at("os_disk_size").as_int64());
+    }
+    EXPECT_EQ(outcome, c.expected);
+  }
+  EXPECT_EQ(error("RunInstances", R"({"zone":"pek3a","image_id":"centos77x64a","cpu":1,
+                                      "memory":1024,"login_mode":"passwd","login_passwd":"weak"})")
+                .substr(0, 4),
+            "1100");
+}
+
+TEST_F(Platform_Test, Create_volumes_checks) {
+  const std::string SIZE = "1100 ParameterError, the value of parameter [size] should be ";
+  struct Case {
+    const char* params;
+    std::string expected;  // the error, or "volume_type size" of the new volume
   };
-  EXPECT_EQ(run("centos77x64a", "Bootstrap7", R"("cpu":1,"memory":1024)"), "ok");
-  EXPECT_EQ(run("img-none", "Bootstrap7", R"("cpu":1,"memory":1024)"), "2100");
-  EXPECT_EQ(run("img-d7xv9c3e", "Bootstrap7", R"("cpu":1,"memory":1024)"),
-            "ok");  // any, for the back office
-  EXPECT_EQ(run("centos77x64a", "weak", R"("cpu":1,"memory":1024)"), "1100");
-  const char* const bad_shapes[] = {
-      R"("instance_type":"huge")",
-      R"("cpu":0,"memory":1024)",
-      R"("cpu":1,"memory":1000)",
-      R"("cpu":1,"memory":1024,"os_disk_size":10)",
-      R"("cpu":1,"memory":1024,"count":0)",
-      R"("cpu":1,"memory":1024,"volumes":["vol-f6j1c8ua"],"count":2)",
+  const Case cases[] = {
+      {R"("size":10)", "0 10"},
+      {R"("size":1000,"volume_type":0)", "0 1000"},
+      {R"("size":1010,"volume_type":0)",
+       SIZE + "a multiple of 10 from 10 to 1000 for volume_type 0"},
+      {R"("size":2000,"volume_type":1)", "1 2000"},
+      {R"("size":2010,"volume_type":1)",
+       SIZE + "a multiple of 10 from 10 to 2000 for volume_type 1"},
+      {R"("size":100,"volume_type":2)", "2 100"},
+      {R"("size":5000,"volume_type":2)", "2 5000"},
+      {R"("size":90,"volume_type":2)",
+       SIZE + "a multiple of 10 from 100 to 5000 for volume_type 2"},
+      {R"("size":10,"volume_type":3)", "3 10"},
+      {R"("size":50000,"volume_type":5)", "5 50000"},
+      {R"("size":90,"volume_type":5)",
+       SIZE + "a multiple of 10 from 100 to 50000 for volume_type 5"},
+      {R"("size":2000,"volume_type":6)", "6 2000"},
+      {R"("size":2000,"volume_type":10)", "10 2000"},
+      {R"("size":15)", SIZE + "a multiple of 10 from 10 to 1000 for volume_type 0"},
+      {R"("size":0)", SIZE + "a multiple of 10 from 10 to 1000 for volume_type 0"},
+      {R"("size":20,"volume_type":4)",
+       "1100 ParameterError, the value of parameter [volume_type] should be one of 0, 1, 2, 3, 5, "
+       "6, 10"},
+      {R"("volume_type":0)", "1100 ParameterError, parameter [size] is required"},
   };
-  for (const char* shape : bad_shapes)
-    EXPECT_EQ(run("centos77x64a", "Bootstrap7", shape), "1100") << shape;
-  EXPECT_EQ(
-      run("centos77x64a", "Bootstrap7", R"("cpu":1,"memory":1024,"volumes":["vol-w3b9k2fa"])"),
-      "1400");
-  EXPECT_EQ(run("centos77x64a", "Bootstrap7", R"("cpu":1,"memory":1024,"vxnets":["vxnet-none"])"),
-            "2100");
+  for (const Case& c : cases) {
+    const std::string params = std::string(R"({"zone":"pek3a",)") + c.params + "}";
+    SCOPED_TRACE(params);
+    std::string outcome = error("CreateVolumes", params.c_str());
+    if (outcome == "ok") {
+      const object reply = call("CreateVolumes", params.c_str());
+      const object v =
+          record("DescribeVolumes", "volume_set",
+                 R"("volumes":[")" + std::string(reply.at("volumes").at(0).as_string()) + R"("])");
+      outcome = std::to_string(v.at("volume_type").as_int64()) + " " +
+                std::to_string(v.at("size").as_int64());
+    }
+    EXPECT_EQ(outcome, c.expected);
+  }
 }
 
 TEST_F(Platform_Test, Listings_keep_gone_records_unless_a_status_filter_leaves_them_out) {

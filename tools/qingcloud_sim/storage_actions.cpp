@@ -5,6 +5,7 @@
 #include "tools/qingcloud_sim/actions.h"
 #include "tools/qingcloud_sim/jobs.h"
 #include "tools/qingcloud_sim/record_defaults.h"
+#include "tools/qingcloud_sim/shapes.h"
 #include "tools/qingcloud_sim/sim_clock.h"
 
 namespace qingcloud_sim {
@@ -33,10 +34,8 @@ std::string create_volumes(Action_Context& ctx) {
   const Params& p = ctx.params();
   const std::optional<std::int64_t> size = p.integer("size");
   if (!size) throw missing_parameter("size");
-  if (*size < 10 || *size > 5000 || *size % 10 != 0)
-    throw invalid_parameter("size", "should be a multiple of 10 from 10 to 5000");
   const std::int64_t type = p.integer_or("volume_type", 0);
-  if (type < 0 || type > 300) throw invalid_parameter("volume_type", "is not a volume type");
+  check_volume(type, *size);
   const std::string repl = p.text_or("repl", "rpp-00000002");
   if (repl != "rpp-00000001" && repl != "rpp-00000002")
     throw invalid_parameter("repl", "should be rpp-00000001 or rpp-00000002");
