@@ -124,9 +124,10 @@ bool parse_call_args(const Command_Args& args, Call_Options& o, std::string& err
   return true;
 }
 
-bool load_secret(const Call_Options& o, const std::function<const char*(const char*)>& getenv,
-                 secure_string& secret, std::string& error) {
-  if (o.secret_file.empty()) {
+bool load_secret(const std::string& secret_file,
+                 const std::function<const char*(const char*)>& getenv, secure_string& secret,
+                 std::string& error) {
+  if (secret_file.empty()) {
     const char* env = getenv("QINGCLOUD_SECRET_ACCESS_KEY");
     if (!env || !*env) {
       error = "no secret access key: set QINGCLOUD_SECRET_ACCESS_KEY or give --secret-file";
@@ -137,10 +138,10 @@ bool load_secret(const Call_Options& o, const std::function<const char*(const ch
   }
 
   auto failed = [&](int e) {
-    error = "cannot read secret file " + o.secret_file + ": " + std::strerror(e);
+    error = "cannot read secret file " + secret_file + ": " + std::strerror(e);
     return false;
   };
-  const int fd = ::open(o.secret_file.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = ::open(secret_file.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return failed(errno);
   struct stat st;
   int e = 0;
@@ -172,7 +173,7 @@ bool load_secret(const Call_Options& o, const std::function<const char*(const ch
   if (!secret.empty() && secret.back() == '\n') secret.pop_back();
   if (!secret.empty() && secret.back() == '\r') secret.pop_back();
   if (secret.empty()) {
-    error = "secret file " + o.secret_file + " is empty";
+    error = "secret file " + secret_file + " is empty";
     return false;
   }
   return true;

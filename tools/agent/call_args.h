@@ -27,9 +27,10 @@ extern const char* const CALL_USAGE;
 // The secret is never taken from the command line.
 bool parse_call_args(const Command_Args& args, Call_Options& options, std::string& error);
 
-// The secret access key: the content of `options.secret_file` (one trailing
-// line break dropped) when given, else the environment variable
+// The secret access key: the content of `secret_file` (one trailing line
+// break dropped) when given, else the environment variable
 // QINGCLOUD_SECRET_ACCESS_KEY read through `getenv`.  False with the problem
 // in `error` when there is none or the file cannot be read.
-bool load_secret(const Call_Options& options, const std::function<const char*(const char*)>& getenv,
-                 secure_string& secret, std::string& error);
+bool load_secret(const std::string& secret_file,
+                 const std::function<const char*(const char*)>& getenv, secure_string& secret,
+                 std::string& error);

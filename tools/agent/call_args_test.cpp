@@ -111,11 +111,11 @@ TEST_F(Call_Secret, ComesFromTheEnvironmentOrAFile) {
   auto env = [](const char* name) {
     return env_with(name, "from-env", "QINGCLOUD_SECRET_ACCESS_KEY");
   };
-  ASSERT_TRUE(load_secret(o, env, secret, error));
+  ASSERT_TRUE(load_secret(o.secret_file, env, secret, error));
   EXPECT_EQ(secret, "from-env");
 
   o.secret_file = write_file("from-file\r\n");
-  ASSERT_TRUE(load_secret(o, env, secret, error)) << error;
+  ASSERT_TRUE(load_secret(o.secret_file, env, secret, error)) << error;
   EXPECT_EQ(secret, "from-file") << "the file wins; its line break is dropped";
 }
 
@@ -124,23 +124,23 @@ TEST_F(Call_Secret, MissingOrUnreadableSecretsAreReported) {
   secure_string secret;
   std::string error;
   auto no_env = [](const char*) -> const char* { return nullptr; };
-  EXPECT_FALSE(load_secret(o, no_env, secret, error));
+  EXPECT_FALSE(load_secret(o.secret_file, no_env, secret, error));
   EXPECT_EQ(error, "no secret access key: set QINGCLOUD_SECRET_ACCESS_KEY or give --secret-file");
 
   o.secret_file = "/nonexistent/secret";
-  EXPECT_FALSE(load_secret(o, no_env, secret, error));
+  EXPECT_FALSE(load_secret(o.secret_file, no_env, secret, error));
   EXPECT_EQ(error, "cannot read secret file /nonexistent/secret: No such file or directory");
 
   o.secret_file = ::testing::TempDir();
-  EXPECT_FALSE(load_secret(o, no_env, secret, error));
+  EXPECT_FALSE(load_secret(o.secret_file, no_env, secret, error));
   EXPECT_EQ(error, "cannot read secret file " + o.secret_file + ": Invalid argument");
 
   o.secret_file = write_file("\n");
-  EXPECT_FALSE(load_secret(o, no_env, secret, error));
+  EXPECT_FALSE(load_secret(o.secret_file, no_env, secret, error));
   EXPECT_EQ(error, "secret file " + o.secret_file + " is empty");
 
   o.secret_file = write_file(std::string(5000, 'k'));
-  EXPECT_FALSE(load_secret(o, no_env, secret, error));
+  EXPECT_FALSE(load_secret(o.secret_file, no_env, secret, error));
   EXPECT_EQ(error, "cannot read secret file " + o.secret_file + ": File too large");
 }
 

@@ -48,7 +48,8 @@ int call(const Command_Args& args, const Call_IO& io) {
     return CALL_OK;
   }
   secure_string secret;
-  if (!load_secret(options, io.getenv, secret, error)) return fail(io, CALL_BAD_USAGE, error);
+  if (!load_secret(options.secret_file, io.getenv, secret, error))
+    return fail(io, CALL_BAD_USAGE, error);
   if (!options.ca_file.empty()) {
     if (::access(options.ca_file.c_str(), R_OK) != 0)
       return fail(io, CALL_BAD_USAGE,

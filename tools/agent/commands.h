@@ -9,3 +9,9 @@ using Command_Args = std::vector<std::string>;
 
 int probe_command(const Command_Args& args);
 int call_command(const Command_Args& args);
+int env_command(const Command_Args& args);
+int login_test_command(const Command_Args& args);
+int ls_command(const Command_Args& args);
+int search_command(const Command_Args& args);
+int tree_command(const Command_Args& args);
+int rpc_command(const Command_Args& args);

@@ -17,12 +17,18 @@ struct Command {
 const Command COMMANDS[] = {
     {"probe", probe_command, "load the plug-in and probe its instance handler"},
     {"call", call_command, "send one signed request to a QingCloud API endpoint"},
+    {"env", env_command, "add, list, show or remove the environments the host keeps"},
+    {"login-test", login_test_command, "test connection settings through the plug-in"},
+    {"ls", ls_command, "list one level of an environment's inventory tree"},
+    {"search", search_command, "search an environment's zones, hosts or instances"},
+    {"tree", tree_command, "walk and print an environment's inventory tree"},
+    {"rpc", rpc_command, "answer JSON-RPC requests on standard input, one a line"},
 };
 
 void usage() {
   std::fprintf(stderr, "usage: qingcloud-agent COMMAND [ARGS...]\n\ncommands:\n");
   for (const Command& c : COMMANDS)
-    std::fprintf(stderr, "  %-8s %s\n", c.name, c.help);
+    std::fprintf(stderr, "  %-11s %s\n", c.name, c.help);
 }
 
 }  // namespace

@@ -1,0 +1,156 @@
+#include "tools/agent/agent_home.h"
+
+#include <cstdio>
+
+#include <openssl/rand.h>
+
+#include "host/agent/host_manager.h"
+#include "host/crypto/rsa_encoder.h"
+#include "host/crypto/rsa_key.h"
+#include "host/json_spirit/reader.h"
+#include "host/json_spirit/writer.h"
+#include "tools/agent/files.h"
+
+namespace {
+
+const char* const KEY_FILE = "host_key.pem";
+const char* const PUBLIC_KEY_FILE = "host_key.pub.pem";
+const char* const STORE_FILE = "environments.json";
+constexpr std::size_t MAX_KEY_FILE = 64 * 1024;
+constexpr std::size_t MAX_STORE_FILE = 16 * 1024 * 1024;
+
+}  // namespace
+
+std::string Agent_Home::choose(const std::string& option, const Getenv& getenv) {
+  if (!option.empty()) return option;
+  if (const char* env = getenv("QINGCLOUD_AGENT_HOME"); env && *env) return env;
+  const char* home = getenv("HOME");
+  return std::string(home && *home ? home : ".") + "/.qingcloud-agent";
+}
+
+bool Agent_Home::open(const std::string& dir, std::string& error) {
+  dir_ = dir;
+  return make_private_dir(dir_, error) && load_key(error) && load_environments(error);
+}
+
+bool Agent_Home::load_key(std::string& error) {
+  const std::string path = dir_ + "/" + KEY_FILE;
+  bool missing = false;
+  if (!read_file(path, key_, MAX_KEY_FILE, error, &missing)) return false;
+  if (missing) {
+    if (!generate_rsa_private_key(HOST_RSA_KEY_BITS, key_)) {
+      error = "cannot generate the host key";
+      return false;
+    }
+    std::string public_pem;
+    if (!write_file_atomically(path, key_.data(), key_.size(), 0600, error) ||
+        !rsa_public_key_pem(key_.data(), key_.size(), public_pem) ||
+        !write_file_atomically(dir_ + "/" + PUBLIC_KEY_FILE, public_pem.data(), public_pem.size(),
+                               0644, error)) {
+      if (error.empty()) error = "cannot write the host's public key";
+      return false;
+    }
+  }
+  Host_Manager::instance()->rsa_prvkey(key_);
+  return true;
+}
+
+bool Agent_Home::load_environments(std::string& error) {
+  const std::string path = dir_ + "/" + STORE_FILE;
+  secure_string text;
+  bool missing = false;
+  if (!read_file(path, text, MAX_STORE_FILE, error, &missing)) return false;
+  envs_.clear();
+  if (missing) return true;
+  json_spirit::Value json;
+  std::string why;
+  if (!json_spirit::read({text.data(), text.size()}, json, &why) ||
+      json.type() != json_spirit::obj_type) {
+    error = path + " is not a JSON object" + (why.empty() ? "" : " (" + why + ")");
+    return false;
+  }
+  for (auto& [uuid, settings] : json.get_obj()) {
+    if (settings.type() != json_spirit::obj_type) {
+      error = path + ": the environment " + uuid + " is not an object";
+      return false;
+    }
+    envs_[uuid] = settings.get_obj();
+  }
+  return true;
+}
+
+bool Agent_Home::save(std::string& error) const {
+  json_spirit::Object all;
+  for (const auto& [uuid, settings] : envs_)
+    all[uuid] = settings;
+  const json_spirit::JSON_Dump text(all, true);
+  std::string body = text.str() + "\n";
+  return write_file_atomically(dir_ + "/" + STORE_FILE, body.data(), body.size(), 0600, error);
+}
+
+std::map<std::string, json_spirit::Object> Agent_Home::environments() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return envs_;
+}
+
+bool Agent_Home::environment(const std::string& uuid, json_spirit::Object& settings) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = envs_.find(uuid);
+  if (it == envs_.end()) return false;
+  settings = it->second;
+  return true;
+}
+
+bool Agent_Home::encrypt(const secure_string& plain, std::string& cipher,
+                         std::string& error) const {
+  RSA_Encoder enc(plain.data(), plain.size(), key_.data(), key_.size(), RSA_Encoder::BASE64_TEXT,
+                  RSA_Encoder::OAEP_SHA256);
+  if (!enc) {
+    error = "cannot encrypt the secret for the host key (too long?)";
+    return false;
+  }
+  cipher.assign(enc.get(), enc.length());
+  return true;
+}
+
+bool Agent_Home::put(const std::string& uuid, json_spirit::Object settings, std::string& error) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto previous = envs_.find(uuid);
+  const bool existed = previous != envs_.end();
+  json_spirit::Object old = existed ? previous->second : json_spirit::Object();
+  envs_[uuid] = std::move(settings);
+  if (save(error)) return true;
+  if (existed) {
+    envs_[uuid] = std::move(old);
+  } else {
+    envs_.erase(uuid);
+  }
+  return false;
+}
+
+bool Agent_Home::remove(const std::string& uuid, std::string& error) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = envs_.find(uuid);
+  if (it == envs_.end()) {
+    error = "no environment " + uuid;
+    return false;
+  }
+  json_spirit::Object old = std::move(it->second);
+  envs_.erase(it);
+  if (save(error)) return true;
+  envs_[uuid] = std::move(old);
+  return false;
+}
+
+std::string new_uuid() {
+  unsigned char b[16];
+  if (RAND_bytes(b, sizeof b) != 1) return std::string();
+  b[6] = static_cast<unsigned char>((b[6] & 0x0f) | 0x40);
+  b[8] = static_cast<unsigned char>((b[8] & 0x3f) | 0x80);
+  char text[37];
+  std::snprintf(text, sizeof text,
+                "%02x%02x%02x%02x-%02x%02x-%02x%02x-%02x%02x-%02x%02x%02x%02x%02x%02x", b[0], b[1],
+                b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], b[12], b[13], b[14],
+                b[15]);
+  return text;
+}

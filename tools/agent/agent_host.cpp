@@ -1,0 +1,126 @@
+#include "tools/agent/agent_host.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "host/agent/global_json_rpc.h"
+#include "host/json_spirit/reader.h"
+
+namespace {
+
+using Handler_Factory = JSON_RPC_Handler* (*)(JSON_RPC_Handler_Exterminator*);
+
+bool make_handler(Plugin_Library& plugin, const char* factory, JSON_RPC_Handler*& handler,
+                  JSON_RPC_Handler_Exterminator& gobble, std::string& error) {
+  auto make = reinterpret_cast<Handler_Factory>(plugin.symbol(factory));
+  if (!make) {
+    error = std::string("the plug-in has no ") + factory + ": " + plugin.error();
+    return false;
+  }
+  handler = make(&gobble);
+  if (!handler) {
+    error = std::string(factory) + " failed: " + std::strerror(errno);
+    return false;
+  }
+  if (!gobble) {
+    // Without its deleter the handler cannot be given back; it is left as is.
+    handler = nullptr;
+    error = std::string(factory) + " gave no deleter";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+json_spirit::Value json_rpc_error(const json_spirit::Value& id, int code,
+                                  const std::string& message) {
+  return JSON_RPC_Error(id, code, message, json_spirit::Value()).to_json();
+}
+
+Agent_Host::~Agent_Host() {
+  if (serving_query_) unregister_global_json_rpc("qingcloud.query");
+  if (list_) gobble_list_(list_);
+  if (login_) gobble_login_(login_);
+}
+
+bool Agent_Host::start(const Agent_Home& home, const std::string& plugin_path, std::string& error) {
+  if (!plugin_.open(plugin_path)) {
+    error = "cannot load the plug-in " + plugin_path + ": " + plugin_.error();
+    return false;
+  }
+  if (!make_handler(plugin_, "_make_JSON_RPC_QingCloud_List_Handler", list_, gobble_list_, error) ||
+      !make_handler(plugin_, "_make_JSON_RPC_QingCloud_Login_Handler", login_, gobble_login_,
+                    error)) {
+    return false;
+  }
+  register_global_json_rpc(
+      "qingcloud.query", [&home](const json_spirit::Value& params, json_spirit::Value& result) {
+        if (params.type() != json_spirit::obj_type) return false;
+        auto uuid = params.get_obj().find("uuid");
+        if (uuid == params.get_obj().end() || uuid->second.type() != json_spirit::str_type)
+          return false;
+        json_spirit::Object settings;
+        if (!home.environment(uuid->second.get_str(), settings)) return false;
+        result = std::move(settings);
+        return true;
+      });
+  serving_query_ = true;
+  return true;
+}
+
+JSON_RPC_Handler* Agent_Host::handler_for(const std::string& method) const {
+  if (method == LIST_METHOD) return list_;
+  if (method == LOGIN_METHOD) return login_;
+  return nullptr;
+}
+
+json_spirit::Value Agent_Host::dispatch(JSON_RPC_Handler& handler, JSON_RPC_Object_var message) {
+  auto* channel = new JSON_RPC_Collecting_Channel();
+  JSON_RPC_Channel_var channel_var(channel);
+  handler.handle_object(channel_var, message);
+  return channel->last_json();
+}
+
+json_spirit::Value Agent_Host::request(const std::string& method, const json_spirit::Value& params,
+                                       const json_spirit::Value& id) {
+  JSON_RPC_Handler* handler = handler_for(method);
+  if (!handler) return json_rpc_error(id, JSON_RPC_METHOD_NOT_FOUND, "Method not found");
+  return dispatch(*handler, JSON_RPC_Object_var(new JSON_RPC_Request(id, method, params)));
+}
+
+json_spirit::Value Agent_Host::handle_text(const std::string& text) {
+  json_spirit::Value message;
+  if (!json_spirit::read(text, message)) {
+    return json_rpc_error(json_spirit::Value(), JSON_RPC_PARSE_ERROR, "Parse error");
+  }
+  if (message.type() != json_spirit::array_type) return handle_json(message);
+  // A batch: the answers of its requests, none for its notifications.
+  const json_spirit::Array& batch = message.get_array();
+  if (batch.empty()) {
+    return json_rpc_error(json_spirit::Value(), JSON_RPC_INVALID_REQUEST, "Invalid Request");
+  }
+  json_spirit::Array answers;
+  for (const json_spirit::Value& one : batch) {
+    json_spirit::Value answer = handle_json(one);
+    if (!answer.is_null()) answers.push_back(std::move(answer));
+  }
+  if (answers.empty()) return json_spirit::Value();
+  return answers;
+}
+
+json_spirit::Value Agent_Host::handle_json(const json_spirit::Value& message) {
+  JSON_RPC_Object* parsed = parse_json_rpc_object(message, nullptr);
+  JSON_RPC_Object_var var(parsed);
+  if (!parsed || (parsed->kind() != JSON_RPC_Object::KIND_REQUEST &&
+                  parsed->kind() != JSON_RPC_Object::KIND_NOTIFICATION)) {
+    return json_rpc_error(json_spirit::Value(), JSON_RPC_INVALID_REQUEST, "Invalid Request");
+  }
+  const auto& request = static_cast<const JSON_RPC_Request&>(*parsed);
+  JSON_RPC_Handler* handler = handler_for(request.method());
+  if (!handler) {
+    if (parsed->kind() == JSON_RPC_Object::KIND_NOTIFICATION) return json_spirit::Value();
+    return json_rpc_error(request.id(), JSON_RPC_METHOD_NOT_FOUND, "Method not found");
+  }
+  return dispatch(*handler, var);
+}

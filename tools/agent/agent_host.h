@@ -1,0 +1,58 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "host/agent/json_rpc_handler.h"
+#include "host/json_spirit/value.h"
+#include "tools/agent/agent_home.h"
+#include "tools/agent/plugin_loader.h"
+
+// The host that the plug-in's JSON-RPC handlers run in: the handlers made by
+// the plug-in's exported factories, and the host's own method
+// "qingcloud.query" answering the settings kept in the home.  Requests go
+// through the framework's dispatch, so a handler that throws is answered
+// -32603 and the host goes on.  `request` and `handle_text` may be called
+// from several threads at once.
+class Agent_Host {
+ public:
+  // The methods the console calls, and where they go.
+  static constexpr const char* LIST_METHOD = "qingcloud.list";
+  static constexpr const char* LOGIN_METHOD = "qingcloud.login";
+
+  Agent_Host() = default;
+  ~Agent_Host();
+  Agent_Host(const Agent_Host&) = delete;
+  Agent_Host& operator=(const Agent_Host&) = delete;
+
+  // Loads the plug-in at `plugin_path` and makes both handlers; serves
+  // "qingcloud.query" from `home`, which must outlive this host.
+  bool start(const Agent_Home& home, const std::string& plugin_path, std::string& error);
+
+  // One request of `method`: the answer sent (a response or an error), or
+  // null when the handler sent none.
+  json_spirit::Value request(const std::string& method, const json_spirit::Value& params,
+                             const json_spirit::Value& id = 1);
+
+  // One JSON-RPC message (or batch) as text: its answer (an array for a
+  // batch), or null when only notifications came.  Text that is not JSON gets
+  // -32700, a message that is no request -32600, an unknown method -32601.
+  json_spirit::Value handle_text(const std::string& text);
+  // The same for a message already read as JSON.
+  json_spirit::Value handle_json(const json_spirit::Value& message);
+
+ private:
+  JSON_RPC_Handler* handler_for(const std::string& method) const;
+  json_spirit::Value dispatch(JSON_RPC_Handler& handler, JSON_RPC_Object_var message);
+
+  Plugin_Library plugin_;
+  JSON_RPC_Handler* list_ = nullptr;
+  JSON_RPC_Handler_Exterminator gobble_list_ = nullptr;
+  JSON_RPC_Handler* login_ = nullptr;
+  JSON_RPC_Handler_Exterminator gobble_login_ = nullptr;
+  bool serving_query_ = false;
+};
+
+// A JSON-RPC error answer as the host writes it.
+json_spirit::Value json_rpc_error(const json_spirit::Value& id, int code,
+                                  const std::string& message);

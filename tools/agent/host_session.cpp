@@ -1,0 +1,56 @@
+#include "tools/agent/host_session.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+
+#include "host/http/http_tls_context.h"
+#include "tools/agent/plugin_loader.h"
+
+const char* const HOST_OPTIONS_USAGE =
+    "  --home DIR      the host's folder (default $QINGCLOUD_AGENT_HOME, else ~/.qingcloud-agent)\n"
+    "  --plugin PATH   the plug-in to load (default: beside this program)\n"
+    "  --ca-file F     trust the CA certificates in F for TLS\n"
+    "  --verbose       show what the plug-in logs\n";
+
+std::vector<std::string> with_host_options(std::vector<std::string> own) {
+  own.insert(own.end(), {"--home", "--plugin", "--ca-file"});
+  return own;
+}
+
+std::vector<std::string> with_host_flags(std::vector<std::string> own) {
+  own.push_back("--verbose");
+  return own;
+}
+
+bool Host_Session::open(const Arg_Reader& args, bool with_plugin, std::string& error) {
+  if (!args.has("--verbose")) quiet_ = std::make_unique<Log_Lines>();
+  const std::string dir =
+      Agent_Home::choose(args.value("--home"), [](const char* name) { return std::getenv(name); });
+  if (!home_.open(dir, error)) return false;
+  if (!with_plugin) return true;
+  const std::string ca_file = args.value("--ca-file");
+  if (!ca_file.empty()) {
+    if (::access(ca_file.c_str(), R_OK) != 0) {
+      error = "cannot read CA file " + ca_file + ": " + std::strerror(errno);
+      return false;
+    }
+    HTTP_TLS_Context::set_default_ca_file(ca_file);
+  }
+  return host_.start(home_, args.value("--plugin", Plugin_Library::default_path()), error);
+}
+
+int host_fail(const char* command, int code, const std::string& line) {
+  std::fprintf(stderr, "qingcloud-agent %s: %s\n", command, line.c_str());
+  return code;
+}
+
+std::string answer_error(const json_spirit::Value& answer) {
+  if (answer.type() != json_spirit::obj_type) return "no answer";
+  const json_spirit::Object& o = answer.get_obj();
+  auto error = o.find("error");
+  if (error == o.end()) return o.count("result") ? "" : "no answer";
+  const json_spirit::Object& e = error->second.get_obj();
+  return "error " + std::to_string(e.at("code").get_int()) + ": " + e.at("message").get_str();
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/json_spirit/value.h"
+#include "tools/agent/agent_home.h"
+#include "tools/agent/agent_host.h"
+#include "tools/agent/arg_reader.h"
+#include "tools/agent/log_lines.h"
+
+// Exit codes of the demo host's commands.
+enum Host_Exit {
+  HOST_OK = 0,
+  HOST_FAILED = 1,     // a JSON-RPC error, a failed login test, a failed store write
+  HOST_BAD_USAGE = 2,  // unusable arguments, home folder or plug-in
+};
+
+// The options every host command takes besides its own.
+std::vector<std::string> with_host_options(std::vector<std::string> own);
+std::vector<std::string> with_host_flags(std::vector<std::string> own);
+extern const char* const HOST_OPTIONS_USAGE;
+
+// What a host command runs in: the home folder with its key and
+// environments, and (for the commands that reach the plug-in) the host with
+// the plug-in's handlers.  The plug-in's log lines are kept back unless
+// --verbose is given: the command reports failures in its own words.
+class Host_Session {
+ public:
+  // Opens the home (--home) and, with `with_plugin`, loads the plug-in
+  // (--plugin) and sets the host-wide CA file (--ca-file).  False, with the
+  // problem in `error`.
+  bool open(const Arg_Reader& args, bool with_plugin, std::string& error);
+
+  Agent_Home& home() { return home_; }
+  Agent_Host& host() { return host_; }
+
+ private:
+  std::unique_ptr<Log_Lines> quiet_;
+  Agent_Home home_;
+  Agent_Host host_;
+};
+
+// "qingcloud-agent CMD: line" on standard error; returns `code`.
+int host_fail(const char* command, int code, const std::string& line);
+
+// The error of a JSON-RPC answer as one line ("error CODE: MESSAGE"), or ""
+// when the answer is a result.
+std::string answer_error(const json_spirit::Value& answer);

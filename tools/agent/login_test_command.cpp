@@ -1,0 +1,60 @@
+// qingcloud-agent login-test: the login handler's test of a set of settings.
+#include <cstdio>
+#include <string>
+
+#include "host/json_spirit/writer.h"
+#include "tools/agent/commands.h"
+#include "tools/agent/host_session.h"
+#include "tools/agent/settings_args.h"
+
+namespace {
+
+const char* const USAGE =
+    "usage: qingcloud-agent login-test UUID\n"
+    "       qingcloud-agent login-test --boss-host H --api-host H2 [--port P] [--ssl]\n"
+    "                                  --access-key-id K [--version V] [--secret-file F]\n"
+    "Tests the settings of a kept environment, or the settings given (the secret encrypted\n"
+    "for the host's key, as the console sends it), through the plug-in's login handler,\n"
+    "and prints its result.  Exit 0 when the login works, 1 when it does not.\n\n"
+    "options:\n";
+
+const char* const EXAMPLE =
+    "\nexample:\n"
+    "  qingcloud-agent login-test 3f0c8a5e-1b2d-4c6e-9f7a-0123456789ab\n";
+
+}  // namespace
+
+int login_test_command(const Command_Args& args) {
+  Arg_Reader a(args, with_host_options(settings_options()), with_host_flags(settings_flags()));
+  if (!a.ok())
+    return host_fail("login-test", HOST_BAD_USAGE,
+                     a.error() + " (see qingcloud-agent login-test --help)");
+  if (a.has("--help")) {
+    std::printf("%s%s%s%s", USAGE, SETTINGS_USAGE, HOST_OPTIONS_USAGE, EXAMPLE);
+    return HOST_OK;
+  }
+  const bool given = has_settings(a);
+  if (given ? !a.words().empty() : a.words().size() != 1)
+    return host_fail("login-test", HOST_BAD_USAGE,
+                     "want a UUID or the settings (see qingcloud-agent login-test --help)");
+
+  Host_Session session;
+  std::string error;
+  if (!session.open(a, true, error)) return host_fail("login-test", HOST_BAD_USAGE, error);
+  json_spirit::Object settings;
+  if (given) {
+    if (!settings_from_args(a, session.home(), settings, error))
+      return host_fail("login-test", HOST_BAD_USAGE, error);
+  } else if (!session.home().environment(a.words()[0], settings)) {
+    return host_fail("login-test", HOST_FAILED, "no environment " + a.words()[0]);
+  }
+
+  const json_spirit::Value answer = session.host().request(Agent_Host::LOGIN_METHOD, settings);
+  const std::string failed = answer_error(answer);
+  if (!failed.empty()) return host_fail("login-test", HOST_FAILED, failed);
+  const json_spirit::Value& result = answer.get_obj().at("result");
+  std::printf("%s\n", json_spirit::JSON_Dump(result, true).c_str());
+  const bool ok = result.type() == json_spirit::obj_type && result.get_obj().count("status") &&
+                  result.get_obj().at("status") == json_spirit::Value(true);
+  return ok ? HOST_OK : HOST_FAILED;
+}

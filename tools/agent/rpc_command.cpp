@@ -1,0 +1,48 @@
+// qingcloud-agent rpc: JSON-RPC 2.0 over standard input and output, one
+// message a line, as a console would talk to the host.
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+#include "host/json_spirit/writer.h"
+#include "tools/agent/commands.h"
+#include "tools/agent/host_session.h"
+
+namespace {
+
+const char* const USAGE =
+    "usage: qingcloud-agent rpc\n"
+    "Reads JSON-RPC 2.0 requests from standard input, one a line, and writes each answer\n"
+    "as one line: \"qingcloud.list\" goes to the plug-in's list handler, \"qingcloud.login\"\n"
+    "to its login handler, with the params as the console sends them.\n\n"
+    "options:\n";
+
+const char* const EXAMPLE =
+    "\nexample:\n"
+    "  echo '{\"jsonrpc\":\"2.0\",\"id\":1,\"method\":\"qingcloud.list\","
+    "\"params\":{\"uuid\":\"U\",\"subtype\":\"inventory\"}}' | qingcloud-agent rpc\n";
+
+}  // namespace
+
+int rpc_command(const Command_Args& args) {
+  Arg_Reader a(args, with_host_options({}), with_host_flags({}));
+  if (!a.ok())
+    return host_fail("rpc", HOST_BAD_USAGE, a.error() + " (see qingcloud-agent rpc --help)");
+  if (a.has("--help")) {
+    std::printf("%s%s%s", USAGE, HOST_OPTIONS_USAGE, EXAMPLE);
+    return HOST_OK;
+  }
+  if (!a.words().empty()) return host_fail("rpc", HOST_BAD_USAGE, "takes no arguments");
+  Host_Session session;
+  std::string error;
+  if (!session.open(a, true, error)) return host_fail("rpc", HOST_BAD_USAGE, error);
+  std::string line;
+  while (std::getline(std::cin, line)) {
+    if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
+    const json_spirit::Value answer = session.host().handle_text(line);
+    if (answer.is_null()) continue;
+    std::printf("%s\n", json_spirit::JSON_Dump(answer, false).c_str());
+    std::fflush(stdout);
+  }
+  return HOST_OK;
+}

@@ -1,0 +1,71 @@
+#include "tools/agent/settings_args.h"
+
+#include <cstdlib>
+
+#include "tools/agent/call_args.h"
+
+const char* const SETTINGS_USAGE =
+    "  --boss-host H        the back-office API host (logins go there)\n"
+    "  --api-host H2        the infrastructure API host\n"
+    "  --port P             the port of both (default 80, 443 with --ssl)\n"
+    "  --ssl                use HTTPS\n"
+    "  --access-key-id K    the back-office access key id\n"
+    "  --version V          the platform's release (default 5.1.1)\n"
+    "  --secret-file F      read the secret from F (else QINGCLOUD_SECRET_ACCESS_KEY)\n";
+
+std::vector<std::string> settings_options() {
+  return {"--boss-host", "--api-host", "--port", "--version", "--access-key-id", "--secret-file"};
+}
+
+std::vector<std::string> settings_flags() {
+  return {"--ssl"};
+}
+
+bool has_settings(const Arg_Reader& args) {
+  for (const std::string& option : settings_options())
+    if (args.has(option)) return true;
+  return args.has("--ssl");
+}
+
+namespace {
+
+bool parse_port(const std::string& text, int& port) {
+  if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos)
+    return false;
+  port = std::atoi(text.c_str());
+  return port >= 1 && port <= 65535;
+}
+
+}  // namespace
+
+bool settings_from_args(const Arg_Reader& args, const Agent_Home& home,
+                        json_spirit::Object& settings, std::string& error) {
+  const std::string boss_host = args.value("--boss-host");
+  const std::string api_host = args.value("--api-host");
+  const std::string key_id = args.value("--access-key-id");
+  if (boss_host.empty()) error = "--boss-host is missing";
+  if (api_host.empty()) error = "--api-host is missing";
+  if (key_id.empty()) error = "--access-key-id is missing";
+  if (!error.empty()) return false;
+  const bool ssl = args.has("--ssl");
+  int port = ssl ? 443 : 80;
+  if (args.has("--port") && !parse_port(args.value("--port"), port)) {
+    error = "--port wants a number from 1 to 65535, not '" + args.value("--port") + "'";
+    return false;
+  }
+  secure_string secret;
+  if (!load_secret(
+          args.value("--secret-file"), [](const char* n) { return std::getenv(n); }, secret, error))
+    return false;
+  std::string cipher;
+  if (!home.encrypt(secret, cipher, error)) return false;
+  settings = json_spirit::Object{{"version", args.value("--version", "5.1.1")},
+                                 {"boss_host", boss_host},
+                                 {"api_host", api_host},
+                                 {"port", port},
+                                 {"ssl", ssl},
+                                 {"access_key", key_id},
+                                 {"secret_access_key", cipher},
+                                 {"only_boss", true}};
+  return true;
+}

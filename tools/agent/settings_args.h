@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "host/json_spirit/value.h"
+#include "tools/agent/agent_home.h"
+#include "tools/agent/arg_reader.h"
+
+// The connection settings as `env add` and `login-test` take them:
+// --boss-host H --api-host H2 [--port P] [--ssl] --access-key-id K
+// [--version V] [--secret-file F]; the secret comes from --secret-file or
+// QINGCLOUD_SECRET_ACCESS_KEY, never from the command line.
+std::vector<std::string> settings_options();
+std::vector<std::string> settings_flags();
+extern const char* const SETTINGS_USAGE;
+
+// Whether any settings option was given (login-test takes a uuid otherwise).
+bool has_settings(const Arg_Reader& args);
+
+// The JSON form of the settings, the secret encrypted for the host key of
+// `home`, as the host hands them to the plug-in.  False with the problem in
+// `error`.
+bool settings_from_args(const Arg_Reader& args, const Agent_Home& home,
+                        json_spirit::Object& settings, std::string& error);
