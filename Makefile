@@ -31,6 +31,7 @@ test-unit: build
 
 demo: build
 	$(BUILD)/bin/qingcloud-agent probe
+	scripts/demo.sh $(BUILD)/bin
 
 test-asan: deps
 	$(call configure,build-asan,-DCMAKE_BUILD_TYPE=Debug -DQC_SANITIZE=address)

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# The demo: the simulator's demo platform on a free loopback port, an
+# environment for it in a temporary home folder, the login test, the tree of
+# the host view and a search, all through the plug-in that qingcloud-agent
+# loads.  Usage: scripts/demo.sh [BIN_DIR]   (default build/bin)
+set -euo pipefail
+
+bin=${1:-build/bin}
+work=$(mktemp -d)
+sim_pid=
+cleanup() {
+  if [ -n "$sim_pid" ]; then
+    kill "$sim_pid" 2>/dev/null || true
+    wait "$sim_pid" 2>/dev/null || true
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+"$bin/qingcloud-sim" --port-file "$work/port" >"$work/sim.log" 2>&1 &
+sim_pid=$!
+for _ in $(seq 100); do
+  [ -s "$work/port" ] && break
+  kill -0 "$sim_pid" 2>/dev/null || { cat "$work/sim.log" >&2; exit 1; }
+  sleep 0.1
+done
+port=$(cat "$work/port")
+
+agent() { "$bin/qingcloud-agent" "$@" --home "$work/home"; }
+step() { printf '\n== %s\n' "$*"; }
+
+# The demo platform's back-office key (see the README).
+export QINGCLOUD_SECRET_ACCESS_KEY=demo-boss-secret
+step "the demo platform listens on 127.0.0.1:$port; a new environment for it"
+uuid=$(agent env add --boss-host 127.0.0.1 --api-host 127.0.0.1 --port "$port" \
+  --access-key-id QYDEMOBOSS0000000001)
+unset QINGCLOUD_SECRET_ACCESS_KEY
+agent env list
+
+step "login test"
+agent login-test "$uuid"
+
+step "the host view: zones, physical hosts, instances, their disks"
+agent tree "$uuid" --view hosts
+
+step "search: instances whose name holds \"web\", in every zone"
+agent search "$uuid" --type VirtualMachine web --table

@@ -1,0 +1,197 @@
+// The built qingcloud-agent against the simulator: its home folder, the
+// environment store and the plug-in's handlers reached through dlopen.
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "host/json_spirit/reader.h"
+#include "host/json_spirit/writer.h"
+#include "testing/json_text.h"
+#include "testing/program_run.h"
+#include "testing/simulator.h"
+
+namespace {
+
+using json_spirit::Value;
+using testing_support::json_value;
+using testing_support::Program_Result;
+using testing_support::run_program;
+using testing_support::Simulator;
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);)
+    lines.push_back(line);
+  return lines;
+}
+
+mode_t mode_of(const std::string& path) {
+  struct stat st {};
+  EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+  return st.st_mode & 07777;
+}
+
+class Agent_Program : public testing_support::Simulator_Test {
+ protected:
+  void SetUp() override {
+    Simulator_Test::SetUp();
+    const Program_Result added =
+        agent({"env", "add", "--boss-host", sim().host(), "--api-host", "api.example.invalid",
+               "--port", std::to_string(sim().port()), "--access-key-id", Simulator::BOSS_KEY_ID});
+    ASSERT_EQ(added.exit_code, 0) << added.err;
+    uuid = lines_of(added.out).at(0);
+  }
+
+  // The program with the test's home and the back-office secret.
+  Program_Result agent(std::vector<std::string> args, const std::string& input = "",
+                       const std::string& secret = Simulator::BOSS_SECRET) {
+    args.insert(args.begin(), QINGCLOUD_AGENT_PATH);
+    args.insert(args.end(), {"--home", home()});
+    return run_program(args, input, {{"QINGCLOUD_SECRET_ACCESS_KEY", secret}});
+  }
+
+  std::string home() const { return dir.path() + "/home"; }
+
+  // The settings as kept, the secret encrypted: what the console sends.
+  Value kept_settings() {
+    std::ifstream in(home() + "/environments.json");
+    Value store;
+    EXPECT_TRUE(json_spirit::read(
+        std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()), store));
+    return store.get_obj().at(uuid);
+  }
+
+  testing_support::Temp_Dir dir;
+  std::string uuid;
+};
+
+TEST_F(Agent_Program, KeepsEnvironmentsPrivatelyAndNeverShowsTheSecret) {
+  EXPECT_EQ(mode_of(home()), 0700u);
+  EXPECT_EQ(mode_of(home() + "/host_key.pem"), 0600u);
+  EXPECT_EQ(mode_of(home() + "/environments.json"), 0600u);
+  const std::string cipher = kept_settings().get_obj().at("secret_access_key").get_str();
+  EXPECT_GT(cipher.size(), 300u);  // RSA-encrypted, base64
+
+  const Program_Result shown = agent({"env", "show", uuid});
+  ASSERT_EQ(shown.exit_code, 0);
+  Value settings = json_value(shown.out);
+  EXPECT_EQ(settings.get_obj().count("secret_access_key"), 0u);
+  EXPECT_EQ(settings.get_obj().at("boss_host"), Value(sim().host()));
+  const Program_Result listed = agent({"env", "list"});
+  for (const Program_Result& r : {shown, listed}) {
+    EXPECT_EQ(r.out.find(cipher.substr(0, 40)), std::string::npos);
+    EXPECT_EQ(r.out.find(Simulator::BOSS_SECRET), std::string::npos);
+  }
+  EXPECT_EQ(lines_of(listed.out).size(), 1u);
+
+  EXPECT_EQ(agent({"env", "remove", uuid}).exit_code, 0);
+  EXPECT_EQ(agent({"env", "list"}).out, "");
+  EXPECT_EQ(agent({"env", "show", uuid}).exit_code, 1);
+}
+
+// The console's requests, one a line, each through the plug-in's handler;
+// what is not a request is answered and the next line is read.
+TEST_F(Agent_Program, AnswersJsonRpcLineByLine) {
+  const std::string settings = json_spirit::JSON_Dump(kept_settings(), false).str();
+  const std::string input =
+      R"({"jsonrpc":"2.0","id":1,"method":"qingcloud.list","params":{"uuid":")" + uuid +
+      R"(","subtype":"search","search_type":"Zone","search":"SH"}})" + "\n" + "not json\n" +
+      R"({"jsonrpc":"2.0","id":2,"method":"qingcloud.remove","params":{}})" + "\n" +
+      R"({"jsonrpc":"2.0","id":3,"method":"qingcloud.login","params":)" + settings + "}\n";
+  const Program_Result r = agent({"rpc"}, input);
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  const std::vector<std::string> lines = lines_of(r.out);
+  ASSERT_EQ(lines.size(), 4u) << r.out;
+  EXPECT_EQ(json_value(lines[0]), json_value(R"({"jsonrpc":"2.0","id":1,"result":[
+                {"type":"Zone","name":"sh1a","moid":"sh1a","has_children":false}]})"));
+  EXPECT_EQ(json_value(lines[1]), json_value(R"({"jsonrpc":"2.0","id":null,
+                "error":{"code":-32700,"message":"Parse error","data":null}})"));
+  EXPECT_EQ(json_value(lines[2]), json_value(R"({"jsonrpc":"2.0","id":2,
+                "error":{"code":-32601,"message":"Method not found","data":null}})"));
+  EXPECT_EQ(json_value(lines[3]),
+            json_value(R"({"jsonrpc":"2.0","id":3,"result":{"status":true}})"));
+  EXPECT_EQ(sim().requests("DescribeZones"), 2u);
+}
+
+TEST_F(Agent_Program, CommandsReportTheirOutcomeInTheExitCode) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string secret;
+    int exit_code;
+    std::string out;  // the first line, when given
+    std::string err;  // the error line, when given
+  };
+  const std::string port = std::to_string(sim().port());
+  const Case cases[] = {
+      {{"login-test", uuid}, Simulator::BOSS_SECRET, 0, "{", ""},
+      {{"login-test", "--boss-host", sim().host(), "--api-host", "x", "--port", port,
+        "--access-key-id", Simulator::BOSS_KEY_ID},
+       "not-the-secret",
+       1,
+       "{",
+       ""},
+      {{"ls", "no-such-uuid"},
+       "",
+       1,
+       "",
+       "qingcloud-agent ls: error -32603: Failed to get host info"},
+      {{"ls", uuid, "--type", "User"},
+       "",
+       1,
+       "",
+       "qingcloud-agent ls: error -32603: Failed to list qingcloud resources"},
+      {{"ls", uuid, "--type", "Zone", "--moid", "pek3a", "--table"},
+       "",
+       0,
+       "HostSystem pek3ar01n01 zone=pek3a",
+       ""},
+      {{"search", uuid, "--type", "VirtualMachine", "jump", "--table"},
+       "",
+       0,
+       "VirtualMachine jump-host (i-9bv7ul3m) owner=usr-ops00001 status=running size=20 GiB "
+       "host=pek3ar01n02 zone=pek3a",
+       ""},
+      {{"tree", uuid, "--depth", "0"}, "", 0, "Zone pek3a", ""},
+      {{"ls"}, "", 2, "", ""},
+      {{"tree", uuid, "--depth", "deep"}, "", 2, "", ""},
+      {{"env", "add", "--api-host", "x", "--access-key-id", "K"}, "s", 2, "", ""},
+      {{"env", "add", "--boss-host", "b", "--api-host", "x", "--access-key-id", "K", "--secret",
+        "s"},
+       "s",
+       2,
+       "",
+       ""},
+      {{"search", uuid, "--bogus"}, "", 2, "", ""},
+  };
+  for (const Case& c : cases) {
+    std::string what;
+    for (const std::string& a : c.args)
+      what += a + " ";
+    SCOPED_TRACE(what);
+    const Program_Result r = agent(c.args, "", c.secret);
+    EXPECT_EQ(r.exit_code, c.exit_code) << r.err;
+    const std::vector<std::string> out = lines_of(r.out), err = lines_of(r.err);
+    if (!c.out.empty()) {
+      ASSERT_FALSE(out.empty());
+      EXPECT_EQ(out[0], c.out);
+    }
+    if (!c.err.empty()) {
+      EXPECT_EQ(err, std::vector<std::string>{c.err});
+    }
+    if (c.exit_code == 2) {
+      EXPECT_EQ(err.size(), 1u) << r.err;
+    }
+  }
+  // The depth-0 tree is the zones alone.
+  EXPECT_EQ(lines_of(agent({"tree", uuid, "--depth", "0"}).out),
+            (std::vector<std::string>{"Zone pek3a", "Zone sh1a"}));
+}
+
+}  // namespace
