@@ -15,3 +15,4 @@ int ls_command(const Command_Args& args);
 int search_command(const Command_Args& args);
 int tree_command(const Command_Args& args);
 int rpc_command(const Command_Args& args);
+int client_command(const Command_Args& args);

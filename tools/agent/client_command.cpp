@@ -1,0 +1,335 @@
+// qingcloud-agent client: one operation of the library's back-office or
+// infrastructure client per run, for operators.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <fstream>
+#include <set>
+#include <string>
+#include <unistd.h>
+
+#include "api/api_error.h"
+#include "api/boss2_client.h"
+#include "api/iaas_client.h"
+#include "host/http/http_tls_context.h"
+#include "host/json_spirit/reader.h"
+#include "host/json_spirit/writer.h"
+#include "tools/agent/call_args.h"
+#include "tools/agent/client_args.h"
+#include "tools/agent/client_records.h"
+#include "tools/agent/commands.h"
+#include "tools/agent/log_lines.h"
+
+namespace {
+
+using qingcloud::BOSS2_Client;
+using qingcloud::Common_Client;
+using qingcloud::IAAS_Client;
+
+const char* const PREFIX = "qingcloud-agent client: ";
+
+// A profile file larger than this is not a profile.
+constexpr std::streamsize MAX_PROFILE_FILE = 64 * 1024;
+
+int fail(int code, const std::string& line) {
+  std::fprintf(stderr, "%s%s\n", PREFIX, line.c_str());
+  return code;
+}
+
+// Why the last call of `client` failed, in one line: the error number and
+// the platform's message, or else the first thing that was logged.
+std::string failure_line(const Common_Client& client, const Log_Lines& lines) {
+  const int err = client.err_code();
+  std::string line;
+  if (err == qingcloud::API_NETWORK_ERROR) {
+    line = "network error (-2)";
+  } else if (err == qingcloud::API_INTERNAL_ERROR) {
+    line = "internal error (-1)";
+  } else if (err != 0) {
+    line = "error " + std::to_string(err);
+    if (!client.api_err_msg().empty()) return line + ": " + client.api_err_msg();
+  }
+  const std::string detail = lines.first();
+  if (line.empty()) return detail.empty() ? "failed, and nothing said why" : detail;
+  return detail.empty() ? line : line + ": " + detail;
+}
+
+// The smallest instance the platform offers.
+qingcloud::Instance_Profile smallest_instance() {
+  qingcloud::Instance_Profile p;
+  p.cpu = 1;
+  p.memory = 1024;  // MiB
+  p.os_disk_size = std::uint64_t(20) << 30;
+  return p;
+}
+
+template <class Profile>
+bool read_profile(const std::string& path, Profile& profile, std::string& error) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    error = "cannot read profile " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  std::string text(MAX_PROFILE_FILE + 1, '\0');
+  in.read(&text[0], MAX_PROFILE_FILE + 1);
+  if (in.bad()) {
+    error = "cannot read profile " + path;
+    return false;
+  }
+  text.resize(static_cast<std::size_t>(in.gcount()));
+  if (text.size() > static_cast<std::size_t>(MAX_PROFILE_FILE)) {
+    error = "profile " + path + " is larger than " + std::to_string(MAX_PROFILE_FILE) + " bytes";
+    return false;
+  }
+  json_spirit::Value json;
+  std::string why;
+  if (!json_spirit::read(text, json, &why)) {
+    error = "profile " + path + " is not JSON (" + why + ")";
+    return false;
+  }
+  Log_Lines quiet;
+  if (!profile.load(json)) {
+    error = "profile " + path + " is not a JSON object";
+    return false;
+  }
+  return true;
+}
+
+std::string joined(const std::set<std::string>& names) {
+  std::string text;
+  for (const std::string& n : names)
+    text += (text.empty() ? "" : ", ") + n;
+  return text.empty() ? "none" : text;
+}
+
+void print_line(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fputc('\n', stdout);
+}
+
+// Runs the chosen operation with logged-in clients and prints what it gave
+// on success.
+class Operation_Run {
+ public:
+  Operation_Run(const Client_Options& o, BOSS2_Client& boss, IAAS_Client* iaas,
+                const qingcloud::Instance_Profile& instance_profile,
+                const qingcloud::Volume_Profile& volume_profile)
+      : o_(o),
+        w_(o.words),
+        boss_(boss),
+        iaas_(iaas),
+        client_(iaas ? static_cast<Common_Client&>(*iaas) : boss),
+        instance_profile_(instance_profile),
+        volume_profile_(volume_profile),
+        job_(o.has("--no-wait") ? &job_id_ : nullptr) {}
+
+  bool run() {
+    using Op = Client_Op;
+    switch (o_.operation->op) {
+      case Op::DESCRIBE_USERS: {
+        qingcloud::Users users;
+        return records(boss_.describe_users(users), users);
+      }
+      case Op::DESCRIBE_ACCESS_KEYS: {
+        qingcloud::Access_Keys keys;
+        return records(boss_.describe_access_keys(w_.front(), keys), keys);
+      }
+      case Op::DESCRIBE_BOTS: {
+        qingcloud::Hosts hosts;
+        return records(
+            w_.empty() ? boss_.describe_bots(hosts) : boss_.describe_bots_by_ids(w_, hosts), hosts);
+      }
+      case Op::DESCRIBE_INSTANCES:
+        return describe_instances();
+      case Op::DESCRIBE_VXNETS: {
+        qingcloud::Vxnets vxnets;
+        return records(
+            w_.empty() ? boss_.describe_vxnets(vxnets) : boss_.describe_vxnets_by_ids(w_, vxnets),
+            vxnets);
+      }
+      case Op::DESCRIBE_VOLUMES: {
+        qingcloud::Volumes volumes;
+        return records(boss_.describe_volumes_by_ids(w_, volumes), volumes);
+      }
+      case Op::DESCRIBE_IMAGES:
+        return describe_images();
+      case Op::MIGRATE_INSTANCES:
+        return job_started(boss_.migrate_instances(w_, o_.value("--target-host"), job_));
+      case Op::RUN_INSTANCE:
+        return run_instance();
+      case Op::START_INSTANCE:
+        return job_started(iaas_->start_instance(w_.front(), job_));
+      case Op::STOP_INSTANCE:
+        return job_started(iaas_->stop_instance(w_.front(), o_.has("--force"), job_));
+      case Op::TERMINATE_INSTANCE:
+        return job_started(iaas_->terminate_instance(w_.front(), o_.has("--direct-cease"), job_));
+      case Op::CREATE_VOLUME: {
+        std::string id;
+        if (!iaas_->create_volume(o_.value("--name"), volume_profile_, id, job_)) return false;
+        print_line(id);
+        return job_started(true);
+      }
+      case Op::DELETE_VOLUMES:
+        return job_started(iaas_->delete_volumes(w_, job_));
+      case Op::DESCRIBE_SNAPSHOTS: {
+        qingcloud::Snapshots snapshots;
+        return records(iaas_->describe_snapshots_by_ids(w_, snapshots), snapshots);
+      }
+      case Op::CREATE_SNAPSHOTS: {
+        std::vector<std::string> ids;
+        if (!iaas_->create_snapshots(o_.value("--name"), w_, ids, job_)) return false;
+        for (const std::string& id : ids)
+          print_line(id);
+        return job_started(true);
+      }
+      case Op::WAIT_LEASE:
+        return iaas_->poll_lease(w_.front());
+    }
+    return false;
+  }
+
+ private:
+  template <class Records>
+  bool records(bool ok, const Records& loaded) {
+    if (ok)
+      print_line(json_spirit::JSON_Dump(json_spirit::Value(records_json(loaded)), true).str());
+    return ok;
+  }
+
+  // With --no-wait the job id goes last.
+  bool job_started(bool ok) {
+    if (ok && job_) print_line(job_id_);
+    return ok;
+  }
+
+  bool describe_instances() {
+    qingcloud::Instances instances;
+    bool ok;
+    if (o_.values.count("--host-machine")) {
+      ok = boss_.describe_instances_by_host(o_.value("--host-machine"), instances);
+    } else if (o_.values.count("--search")) {
+      ok = boss_.search_instances(o_.value("--search"), instances);
+    } else if (!w_.empty()) {
+      ok = boss_.describe_instances_by_ids(w_, instances);
+    } else {
+      ok = boss_.describe_instances(instances);
+    }
+    return records(ok, instances);
+  }
+
+  bool describe_images() {
+    qingcloud::Images images;
+    bool ok;
+    if (o_.values.count("--search")) {
+      ok = client_.search_images(o_.value("--search"), images);
+    } else if (!w_.empty()) {
+      ok = client_.describe_images_by_ids(w_, images);
+    } else {
+      json_spirit::Object params{{"status", json_spirit::Array{"available"}}};
+      ok = client_.describe_images(params, images);
+    }
+    return records(ok, images);
+  }
+
+  bool run_instance() {
+    const bool show = o_.has("--show-password");
+    std::string id;
+    secure_string password;
+    if (!iaas_->run_instance(o_.value("--name"), o_.value("--image"), instance_profile_,
+                             o_.all("--volume"), o_.all("--vxnet"), id, job_,
+                             show ? &password : nullptr))
+      return false;
+    print_line(id);
+    if (show) {
+      std::fwrite(password.data(), 1, password.size(), stdout);
+      std::fputc('\n', stdout);
+      // Out of this process's buffer as soon as possible.
+      std::fflush(stdout);
+    }
+    return job_started(true);
+  }
+
+  const Client_Options& o_;
+  const std::vector<std::string>& w_;
+  BOSS2_Client& boss_;
+  IAAS_Client* iaas_;
+  Common_Client& client_;
+  const qingcloud::Instance_Profile& instance_profile_;
+  const qingcloud::Volume_Profile& volume_profile_;
+  std::string job_id_;
+  std::string* job_;
+};
+
+int client(const Command_Args& args) {
+  Client_Options o;
+  std::string error;
+  if (!parse_client_args(args, o, error))
+    return fail(CLIENT_BAD_USAGE, error + " (see qingcloud-agent client --help)");
+  if (o.help) {
+    std::fputs(client_usage().c_str(), stdout);
+    return CLIENT_OK;
+  }
+  secure_string secret;
+  if (!load_secret(o.secret_file, std::getenv, secret, error)) return fail(CLIENT_BAD_USAGE, error);
+  if (!o.ca_file.empty()) {
+    if (::access(o.ca_file.c_str(), R_OK) != 0)
+      return fail(CLIENT_BAD_USAGE,
+                  "cannot read CA file " + o.ca_file + ": " + std::strerror(errno));
+    // The sessions trust the host-wide CA file, as the agent's own do.
+    HTTP_TLS_Context::set_default_ca_file(o.ca_file);
+  }
+
+  // Profiles are read before anything is sent, so a bad file costs no call.
+  qingcloud::Instance_Profile instance_profile = smallest_instance();
+  qingcloud::Volume_Profile volume_profile;
+  const std::string profile = o.value("--profile");
+  if (!profile.empty()) {
+    bool ok;
+    if (o.operation->op == Client_Op::RUN_INSTANCE) {
+      // The file says the whole profile: a default CPU count would win over
+      // the file's instance type.
+      instance_profile = qingcloud::Instance_Profile();
+      ok = read_profile(profile, instance_profile, error);
+    } else {
+      ok = read_profile(profile, volume_profile, error);
+    }
+    if (!ok) return fail(CLIENT_BAD_USAGE, error);
+  }
+
+  const std::string where = o.host + ":" + std::to_string(o.port);
+  BOSS2_Client boss(o.version, o.api_host);
+  {
+    Log_Lines lines;
+    if (!boss.login(o.host, o.port, o.ssl, std::move(o.access_key_id), std::move(secret)))
+      return fail(CLIENT_FAILED, "cannot log in to " + where + ": " + failure_line(boss, lines));
+  }
+  qingcloud::IAAS_Client_ptr iaas;
+  if (!o.as_user.empty()) {
+    Log_Lines lines;
+    iaas = boss.iaas_client(o.as_user);
+    if (!iaas)
+      return fail(CLIENT_FAILED, "cannot act as " + o.as_user + ": " + failure_line(boss, lines));
+  }
+  Common_Client& used = iaas ? static_cast<Common_Client&>(*iaas) : boss;
+  if (!o.zone.empty() && !used.switch_zone(o.zone))
+    return fail(CLIENT_BAD_USAGE,
+                "unknown zone '" + o.zone + "'; the platform has " + joined(used.zones()));
+
+  Log_Lines lines;
+  Operation_Run run(o, boss, iaas.get(), instance_profile, volume_profile);
+  if (!run.run())
+    return fail(CLIENT_FAILED, std::string(o.operation->name) + ": " + failure_line(used, lines));
+  return CLIENT_OK;
+}
+
+}  // namespace
+
+int client_command(const Command_Args& args) {
+  try {
+    return client(args);
+  } catch (const std::exception& e) {
+    return fail(CLIENT_FAILED, std::string("unexpected failure: ") + e.what());
+  }
+}
