@@ -1,5 +1,6 @@
 #include "api/iaas_client.h"
 
+#include "api/gib.h"
 #include "api/instance_password.h"
 #include "api/qingcloud_helper.h"
 #include "json/insert.h"
@@ -14,11 +15,6 @@ using json_spirit::Object;
 using json_spirit::Value;
 
 namespace {
-
-// The API takes sizes in whole GiB; a remainder below 1 GiB is dropped.
-std::uint64_t to_gib(std::uint64_t bytes) {
-  return bytes >> 30;
-}
 
 int flag(bool on) {
   return on ? 1 : 0;
@@ -63,9 +59,10 @@ bool IAAS_Client::run_instance(const std::string& name, const std::string& image
   insert(params)("instance_name", skip_empty(name))("image_id", image_id)(
       "instance_type", skip_empty(profile.instance_type))(
       "cpu_model", skip_empty(profile.cpu_model))("cpu_topology", skip_empty(profile.cpu_topology))(
-      "cpu", profile.cpu)("memory", profile.memory)("os_disk_size", to_gib(profile.os_disk_size))(
-      "instance_class", profile.instance_class)("login_mode", "passwd")(
-      "login_passwd", login_passwd)("volumes", skip_if(volumes.empty(), Array_Maker(volumes)))(
+      "cpu", profile.cpu)("memory", profile.memory)(
+      "os_disk_size", bytes_to_gib(profile.os_disk_size))("instance_class", profile.instance_class)(
+      "login_mode", "passwd")("login_passwd", login_passwd)(
+      "volumes", skip_if(volumes.empty(), Array_Maker(volumes)))(
       "vxnets", skip_if(vxnets.empty(), Array_Maker(vxnets)));
   const bool ok =
       create_resources("RunInstances", params,
@@ -102,7 +99,7 @@ bool IAAS_Client::create_volume(const std::string& name, const Volume_Profile& p
   Object params;
   if (!insert_zone_if_not_exists(params)) return false;
   insert(params)("volume_name", name)("volume_type", profile.volume_type)(
-      "size", to_gib(profile.size))("repl", profile.repl);
+      "size", bytes_to_gib(profile.size))("repl", profile.repl);
   return create_resources(
       "CreateVolumes", params,
       Create_Resource_Handler("volumes", job_id, one_id(volume_id, "Invalid volumes format.\n")));

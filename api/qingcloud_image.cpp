@@ -1,5 +1,6 @@
 #include "api/qingcloud_image.h"
 
+#include "api/gib.h"
 #include "json/extract.h"
 #include "json/insert.h"
 #include "support/log.h"
@@ -10,7 +11,7 @@ void Image::load_from_api_or_throw(const json_spirit::Value& val) {
   extract_or_throw(val.get_obj())("image_id", id)("image_name", name)("size", profile.size)(
       "provider", profile.provider)("platform", profile.platform)("os_family", profile.os_family)(
       "processor_type", profile.processor_type);
-  profile.size <<= 30;  // the API counts GiB
+  profile.size = gib_to_bytes_or_throw(profile.size, "size");
 }
 
 bool Image_Profile::load(const json_spirit::Value& json) {

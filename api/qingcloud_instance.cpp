@@ -1,5 +1,6 @@
 #include "api/qingcloud_instance.h"
 
+#include "api/gib.h"
 #include "host/json_spirit/filters.h"
 #include "json/extract.h"
 #include "json/insert.h"
@@ -19,7 +20,7 @@ void Instance::load_from_api_or_throw(const json_spirit::Value& val) {
       "/volume_ids", volume_ids)("/vxnets", attached_vxnets);
   px.chroot("/extra")("/cpu_model", profile.cpu_model)("/os_disk_size", profile.os_disk_size);
   px.chroot_abs("/image")("/image_id", image);
-  profile.os_disk_size <<= 30;  // the API counts GiB
+  profile.os_disk_size = gib_to_bytes_or_throw(profile.os_disk_size, "os_disk_size");
 
   if (!volume_ids->empty()) {
     volumes.reserve(volumes.size() + volume_ids->size());

@@ -1,8 +1,10 @@
 #include "api/qingcloud_session.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <exception>
 #include <iterator>
+#include <stdexcept>
 
 #include <ace/OS_NS_time.h>
 
@@ -154,9 +156,14 @@ bool QingCloud_Session::handle_body(const HTTP_Connection_var& conn, json_spirit
   if (!read(conn, result)) return false;
   api_err_msg_.clear();
   try {
-    int ret_code = 0;
+    // Narrowed, a code such as 4294967296 would read as 0: success.
+    std::int64_t ret_code = 0;
     extract_or_throw(result)("ret_code", ret_code);
-    err_code_ = call_error_number(Call_Stage::ANSWERED, ret_code);
+    if (ret_code < INT32_MIN || ret_code > INT32_MAX) {
+      throw std::out_of_range("'ret_code' " + std::to_string(ret_code) +
+                              " is not a 32-bit integer");
+    }
+    err_code_ = call_error_number(Call_Stage::ANSWERED, static_cast<int>(ret_code));
     extract(result)("message", api_err_msg_);
   } catch (const std::exception& e) {
     QC_LOG_ERROR("Invalid response format, exception: %s.\n", e.what());

@@ -202,6 +202,13 @@ TEST_F(QingCloud_Session_Exchange, RepliesThatCarryNoAnswer) {
        "Invalid response format, exception: " + ret_code_error(R"({"message":"hello"})") + ".\n"},
       {"ret_code not an integer", Scripted_Reply::json(R"({"ret_code":"0"})"), -1,
        "Invalid response format, exception: " + ret_code_error(R"({"ret_code":"0"})") + ".\n"},
+      {"ret_code a real", Scripted_Reply::json(R"({"ret_code":1e3})"), -1,
+       "Invalid response format, exception: " + ret_code_error(R"({"ret_code":1e3})") + ".\n"},
+      // Narrowed, these would read as 0 and 2147483647.
+      {"ret_code above 32 bits", Scripted_Reply::json(R"({"ret_code":4294967296})"), -1,
+       "Invalid response format, exception: 'ret_code' 4294967296 is not a 32-bit integer.\n"},
+      {"ret_code below 32 bits", Scripted_Reply::json(R"({"ret_code":-2147483649})"), -1,
+       "Invalid response format, exception: 'ret_code' -2147483649 is not a 32-bit integer.\n"},
       {"404 with a body", Scripted_Reply::with_status(404, R"({"ret_code":0})"), -2,
        "Failed to send request to '" + url("/iaas/") + "', status=404, has body.\n"},
       {"200 without a body", Scripted_Reply::with_status(200), -2,

@@ -1,5 +1,6 @@
 #include "api/qingcloud_volume.h"
 
+#include "api/gib.h"
 #include "json/extract.h"
 #include "json/insert.h"
 #include "support/log.h"
@@ -11,7 +12,7 @@ void Volume::load_from_api_or_throw(const json_spirit::Value& val) {
   extract_or_throw(val.get_obj())("volume_id", id)("volume_name", name)("repl", profile.repl)(
       "size", profile.size)("volume_type", profile.volume_type)("instance", attachment);
   extract_or_throw (*attachment)("instance_id", instance);
-  profile.size <<= 30;  // the API counts GiB
+  profile.size = gib_to_bytes_or_throw(profile.size, "size");
 }
 
 bool Volume_Profile::load(const json_spirit::Value& json) {

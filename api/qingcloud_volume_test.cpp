@@ -32,6 +32,27 @@ TEST(Volume, LoadsWithTheSizeInBytes) {
   EXPECT_EQ(volume.profile.size, 21474836480u);  // 20 GiB
 }
 
+// A size is a count of GiB that fits in bytes: never negative, never wrapped.
+TEST(Volume, RefusesSizesThatAreNoByteCount) {
+  struct Case {
+    const char* size;
+    std::string error;
+  };
+  const Case cases[] = {
+      {"-1", "key 'size': integer -1 is negative, not unsigned"},
+      {"17179869184", "Attribute 'size' is 17179869184 GiB, too large to be held in bytes"},
+      {"18446744073709551615",
+       "Attribute 'size' is 18446744073709551615 GiB, too large to be held in bytes"},
+      {"17179869183", "no exception"},  // 2^34 - 1 GiB is the largest that fits
+  };
+  for (const Case& c : cases) {
+    std::string text = VOLUME;
+    text.replace(text.rfind("\"size\": 20"), 10, std::string("\"size\": ") + c.size);
+    Volume volume;
+    EXPECT_EQ(exception_text([&] { volume.load_from_api_or_throw(json_value(text)); }), c.error);
+  }
+}
+
 TEST(Volume, RequiresTheAttachmentObjectAndItsInstanceId) {
   json_spirit::Value detached = json_value(VOLUME);
   detached.get_obj().erase("instance");

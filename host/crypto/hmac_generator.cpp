@@ -17,6 +17,9 @@ HMAC_Generator::HMAC_Generator(const void* key, std::size_t key_len, const void*
   const EVP_MD* md = digest_name ? EVP_get_digestbyname(digest_name) : nullptr;
   if (!md || static_cast<std::size_t>(EVP_MD_get_size(md)) > MAX_DIGEST_SIZE) return;
   if (key_len > INT_MAX) return;
+  // A null key is an empty key; with a length it is the caller's mistake,
+  // and reading that many bytes from nowhere is not an answer.
+  if (!key && key_len != 0) return;
   if (!key) key = EMPTY_KEY;
   if (!data && data_len == 0) data = EMPTY_KEY;
   if (!data) return;

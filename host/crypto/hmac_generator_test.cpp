@@ -95,6 +95,7 @@ TEST(HMAC_Generator, FailsOnAnUnknownDigest) {
   EXPECT_STREQ(mac.c_str(), "");
   EXPECT_FALSE(HMAC_Generator("k", 1, "d", 1, nullptr, true));
   EXPECT_FALSE(HMAC_Generator("k", 1, nullptr, 5, "sha256", true)) << "data length without data";
+  EXPECT_FALSE(HMAC_Generator(nullptr, 5, "d", 1, "sha256", true)) << "key length without key";
 }
 
 }  // namespace

@@ -126,14 +126,14 @@ bool JSON_Pointer::get(const Value& root, std::string& out) const {
 
 bool JSON_Pointer::get(const Value& root, int& out) const {
   const Value* v = resolve(root);
-  if (!v || v->type() != int_type) return false;
+  if (!v || !v->fits_int64()) return false;
   out = v->get_int();
   return true;
 }
 
 bool JSON_Pointer::get(const Value& root, std::uint64_t& out) const {
   const Value* v = resolve(root);
-  if (!v || v->type() != int_type) return false;
+  if (!v || !v->fits_uint64()) return false;
   out = v->get_uint64();
   return true;
 }

@@ -13,6 +13,14 @@ const Value* find_kind(const Object& obj, const std::string& key, Pred accepts) 
 bool is_int(Value_type t) {
   return t == int_type;
 }
+
+// An integer member that the output can hold unchanged (an int takes the
+// narrowed 64-bit value, as the signed getter gives it).
+const Value* find_int(const Object& obj, const std::string& key, bool is_unsigned) {
+  const Value* v = find_kind(obj, key, is_int);
+  if (v && !(is_unsigned ? v->fits_uint64() : v->fits_int64())) return nullptr;
+  return v;
+}
 bool is_number(Value_type t) {
   return t == int_type || t == real_type;
 }
@@ -43,19 +51,19 @@ bool object_get(const Object& obj, const std::string& key, double& out) {
 }
 
 bool object_get(const Object& obj, const std::string& key, int& out) {
-  const Value* v = find_kind(obj, key, is_int);
+  const Value* v = find_int(obj, key, false);
   if (v) out = v->get_int();
   return v != nullptr;
 }
 
 bool object_get(const Object& obj, const std::string& key, std::int64_t& out) {
-  const Value* v = find_kind(obj, key, is_int);
+  const Value* v = find_int(obj, key, false);
   if (v) out = v->get_int64();
   return v != nullptr;
 }
 
 bool object_get(const Object& obj, const std::string& key, std::uint64_t& out) {
-  const Value* v = find_kind(obj, key, is_int);
+  const Value* v = find_int(obj, key, true);
   if (v) out = v->get_uint64();
   return v != nullptr;
 }

@@ -1,5 +1,7 @@
 #include "host/json_spirit/value.h"
 
+#include <cstdint>
+
 namespace json_spirit {
 
 const char* value_type_name(Value_type type) noexcept {
@@ -73,15 +75,34 @@ int Value::get_int() const {
   return static_cast<int>(get_int64());
 }
 
+bool Value::fits_int64() const noexcept {
+  if (std::holds_alternative<std::int64_t>(v_)) return true;
+  const auto* u = std::get_if<std::uint64_t>(&v_);
+  return u != nullptr && *u <= static_cast<std::uint64_t>(INT64_MAX);
+}
+
+bool Value::fits_uint64() const noexcept {
+  if (std::holds_alternative<std::uint64_t>(v_)) return true;
+  const auto* i = std::get_if<std::int64_t>(&v_);
+  return i != nullptr && *i >= 0;
+}
+
 std::int64_t Value::get_int64() const {
   if (const auto* i = std::get_if<std::int64_t>(&v_)) return *i;
-  if (const auto* u = std::get_if<std::uint64_t>(&v_)) return static_cast<std::int64_t>(*u);
+  if (const auto* u = std::get_if<std::uint64_t>(&v_)) {
+    if (*u > static_cast<std::uint64_t>(INT64_MAX))
+      throw Type_Error("integer " + std::to_string(*u) + " is beyond the signed 64-bit range");
+    return static_cast<std::int64_t>(*u);
+  }
   throw_type_error(int_type);
 }
 
 std::uint64_t Value::get_uint64() const {
   if (const auto* u = std::get_if<std::uint64_t>(&v_)) return *u;
-  if (const auto* i = std::get_if<std::int64_t>(&v_)) return static_cast<std::uint64_t>(*i);
+  if (const auto* i = std::get_if<std::int64_t>(&v_)) {
+    if (*i < 0) throw Type_Error("integer " + std::to_string(*i) + " is negative, not unsigned");
+    return static_cast<std::uint64_t>(*i);
+  }
   throw_type_error(int_type);
 }
 

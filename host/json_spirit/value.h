@@ -63,6 +63,10 @@ class Value {
   Value_type type() const noexcept;
   bool is_null() const noexcept { return std::holds_alternative<Null>(v_); }
   bool is_uint64() const noexcept { return std::holds_alternative<std::uint64_t>(v_); }
+  // Whether the value is an integer that the signed (unsigned) 64-bit getter
+  // can return without changing it.
+  bool fits_int64() const noexcept;
+  bool fits_uint64() const noexcept;
 
   // Throwing getters: each throws Type_Error when the value is of another kind.
   const Object& get_obj() const;
@@ -73,6 +77,8 @@ class Value {
   const secure_string& get_secure_str() const;
   bool get_bool() const;
   int get_int() const;  // the 64-bit value narrowed
+  // Throw Type_Error as well for a number the type cannot hold: an unsigned
+  // value above the signed range, a negative value for the unsigned getter.
   std::int64_t get_int64() const;
   std::uint64_t get_uint64() const;
   double get_real() const;  // integers are converted

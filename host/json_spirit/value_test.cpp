@@ -50,6 +50,17 @@ TEST(Value, GettersThrowOnAnotherKind) {
   }
 }
 
+// Neither integer getter changes the number it returns.
+TEST(Value, IntegerGettersRefuseNumbersTheirTypeCannotHold) {
+  EXPECT_THROW(Value(-1).get_uint64(), Type_Error);
+  EXPECT_THROW(Value(std::uint64_t{1} << 63).get_int64(), Type_Error);
+  EXPECT_EQ(Value(std::int64_t{INT64_MAX}).get_uint64(), std::uint64_t{INT64_MAX});
+  EXPECT_EQ(Value(std::uint64_t{INT64_MAX}).get_int64(), INT64_MAX);
+  EXPECT_FALSE(Value(-1).fits_uint64());
+  EXPECT_TRUE(Value(0).fits_uint64());
+  EXPECT_FALSE(Value("1").fits_int64());
+}
+
 TEST(Value, IntNarrowsTheSixtyFourBitValue) {
   Value v(std::int64_t{0x100000005});
   EXPECT_EQ(v.get_int64(), 0x100000005);
@@ -100,6 +111,11 @@ TEST_F(Object_Get, NonThrowingGettersLeaveOutputOnMismatch) {
   std::uint64_t u = 0;
   EXPECT_TRUE(object_get(obj, "u", u));
   EXPECT_EQ(u, std::uint64_t{1} << 63);
+  EXPECT_FALSE(object_get(Object{{"n", -1}}, "n", u)) << "a negative number is not unsigned";
+  EXPECT_EQ(u, std::uint64_t{1} << 63);
+  std::int64_t big = 7;
+  EXPECT_FALSE(object_get(obj, "u", big)) << "2^63 is beyond the signed range";
+  EXPECT_EQ(big, 7);
 
   double d = 0;
   EXPECT_TRUE(object_get(obj, "d", d));

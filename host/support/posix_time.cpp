@@ -26,6 +26,12 @@ bool format_to_posix_time(const std::string& text, const char* format, std::time
   std::time_t seconds = ::timegm(&normalized);
   struct tm check = {};
   if (::gmtime_r(&seconds, &check) == nullptr || !same_fields(parsed, check)) return false;
+  // The C library's parser skips blanks wherever it likes and takes numbers
+  // without their leading zeros; a text in the format is exactly what the
+  // same format writes for that time.
+  char written[128];
+  const std::size_t length = ::strftime(written, sizeof written, format, &check);
+  if (length == 0 || text.compare(0, std::string::npos, written, length) != 0) return false;
   out = seconds;
   return true;
 }

@@ -31,6 +31,10 @@ TEST(Format_To_POSIX_Time, RefusesTextsOutsideTheFormat) {
       "2014-03-11 15:47:34Z",  // a blank where the format has "T"
       "2014-03-11T15:47:34",   // no "Z"
       "2014-03-11T15:47:34Z ",
+      " 2014-03-11T15:47:34Z",  // blanks the C library's parser would skip
+      "2014-03-11T15:47: 34Z",
+      "2014-03-11T 15:47:34Z",
+      "2014-3-11T15:47:34Z",  // a number without its leading zero
       "2014-03-11T15:47:34Zjunk",
       std::string("2014-03-11T15:47:34Z\0junk", 25),
       "2014-03-11",
