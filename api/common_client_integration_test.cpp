@@ -122,7 +122,7 @@ TEST_F(Client_On_Simulator, PagesAsManyTimesAsTheTotalAsks) {
   };
   const Case cases[] = {{100, {"0"}}, {101, {"0", "100"}}, {250, {"0", "100", "200"}}};
   for (const Case& c : cases) {
-    qingcloud_sim::Generate_Spec sizes;
+    qingcloud_sim::Generate_Sizes sizes;
     sizes.instances = 20;
     sizes.zones = 1;
     sizes.snapshots = c.snapshots;
@@ -167,7 +167,7 @@ TEST_F(Client_On_Simulator, NothingFoundIsOneRequest) {
 }
 
 TEST_F(Client_On_Simulator, ATotalThatDriftsBetweenPagesFails) {
-  qingcloud_sim::Generate_Spec sizes;
+  qingcloud_sim::Generate_Sizes sizes;
   sizes.instances = 20;
   sizes.zones = 1;
   sizes.snapshots = 150;

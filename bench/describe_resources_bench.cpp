@@ -32,7 +32,7 @@ qingcloud_sim::Simulator& simulator() {
   static std::unique_ptr<qingcloud_sim::Simulator> sim = [] {
     auto s = std::make_unique<qingcloud_sim::Simulator>(
         [] {
-          qingcloud_sim::Generate_Spec sizes;
+          qingcloud_sim::Generate_Sizes sizes;
           sizes.instances = INSTANCES;
           sizes.zones = 1;
           return qingcloud_sim::generate_inventory(sizes, 1);

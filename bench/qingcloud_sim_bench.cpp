@@ -25,7 +25,7 @@ qingcloud_sim::Simulator& simulator() {
     qingcloud_sim::Options options;
     auto s = std::make_unique<qingcloud_sim::Simulator>(
         [] {
-          qingcloud_sim::Generate_Spec sizes;
+          qingcloud_sim::Generate_Sizes sizes;
           sizes.instances = INSTANCES;
           sizes.zones = 1;
           return qingcloud_sim::generate_inventory(sizes, 1);

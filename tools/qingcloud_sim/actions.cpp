@@ -3,7 +3,7 @@
 namespace qingcloud_sim {
 namespace {
 
-const Action_Spec ACTIONS[] = {
+const Action_Entry ACTIONS[] = {
     {"DescribeZones", false, false, true, describe_zones},
     {"DescribeUsers", false, true, true, describe_users},
     {"DescribeAccessKeys", false, true, true, describe_access_keys},
@@ -28,8 +28,8 @@ const Action_Spec ACTIONS[] = {
 
 }  // namespace
 
-const Action_Spec* find_action(const std::string& name) {
-  for (const Action_Spec& entry : ACTIONS)
+const Action_Entry* find_action(const std::string& name) {
+  for (const Action_Entry& entry : ACTIONS)
     if (name == entry.name) return &entry;
   return nullptr;
 }

@@ -7,7 +7,7 @@
 namespace qingcloud_sim {
 
 // An action the platform serves.
-struct Action_Spec {
+struct Action_Entry {
   const char* name;
   bool zone_bound;        // needs "zone"; 1100 without it
   bool back_office_only;  // 1400 on "/iaas/"
@@ -16,7 +16,7 @@ struct Action_Spec {
 };
 
 // The action named `name`, or null.
-const Action_Spec* find_action(const std::string& name);
+const Action_Entry* find_action(const std::string& name);
 
 // Handlers, by family.
 std::string describe_zones(Action_Context& ctx);

@@ -22,89 +22,89 @@ enum class Scope {
   SHARED,  // the user's own and the platform's ("system") records
 };
 
-struct Describe_Spec {
+struct Describe_Entry {
   const char* action;
   const char* set_key;
   Scope scope;
   std::vector<Filter_Field> fields;
 };
 
-const Describe_Spec ZONES{"DescribeZones",
-                          "zone_set",
-                          Scope::ALL,
-                          {{"zones", Match::ID}, {"status", Match::TEXT, "status"}}};
-const Describe_Spec USERS{"DescribeUsers",
-                          "user_set",
-                          Scope::ALL,
-                          {{"users", Match::ID},
-                           {"status", Match::TEXT, "status"},
-                           {"search_word", Match::SEARCH, "user_name"}}};
-const Describe_Spec ACCESS_KEYS{"DescribeAccessKeys",
-                                "access_key_set",
-                                Scope::ALL,
-                                {{"access_keys", Match::ID},
-                                 {"owner", Match::TEXT, "owner"},
-                                 {"status", Match::TEXT, "status"}}};
-const Describe_Spec BOTS{"Boss2DescribeBots",
-                         "bot_set",
-                         Scope::ALL,
-                         {{"bots", Match::ID}, {"status", Match::TEXT, "status"}}};
-const Describe_Spec BOTS_BASIC{"Boss2GetBotsBasicInfo", "bot_set", Scope::ALL, BOTS.fields};
-const Describe_Spec INSTANCES{"DescribeInstances",
-                              "instance_set",
-                              Scope::OWNED,
-                              {{"instances", Match::ID},
-                               {"status", Match::TEXT, "status"},
-                               {"controller", Match::TEXT, "controller"},
-                               {"host_machine", Match::TEXT, "host_machine"},
-                               {"owner", Match::TEXT, "owner"},
-                               {"image_id", Match::TEXT, "image.image_id"},
-                               {"instance_type", Match::TEXT, "instance_type"},
-                               {"search_word", Match::SEARCH, "instance_name"}}};
-const Describe_Spec VXNETS{"DescribeVxnets",
-                           "vxnet_set",
-                           Scope::SHARED,
-                           {{"vxnets", Match::ID},
-                            {"excluded_vxnets", Match::NOT_ID},
-                            {"vxnet_type", Match::INTEGER, "vxnet_type"},
-                            {"owner", Match::TEXT, "owner"},
-                            {"search_word", Match::SEARCH, "vxnet_name"}}};
-const Describe_Spec VOLUMES{"DescribeVolumes",
-                            "volume_set",
-                            Scope::OWNED,
-                            {{"volumes", Match::ID},
-                             {"status", Match::TEXT, "status"},
-                             {"volume_type", Match::INTEGER, "volume_type"},
-                             {"instance_id", Match::TEXT, "instance.instance_id"},
-                             {"owner", Match::TEXT, "owner"},
-                             {"search_word", Match::SEARCH, "volume_name"}}};
-const Describe_Spec IMAGES{"DescribeImages",
-                           "image_set",
-                           Scope::SHARED,
-                           {{"images", Match::ID},
+const Describe_Entry ZONES{"DescribeZones",
+                           "zone_set",
+                           Scope::ALL,
+                           {{"zones", Match::ID}, {"status", Match::TEXT, "status"}}};
+const Describe_Entry USERS{"DescribeUsers",
+                           "user_set",
+                           Scope::ALL,
+                           {{"users", Match::ID},
                             {"status", Match::TEXT, "status"},
-                            {"provider", Match::TEXT, "provider"},
-                            {"os_family", Match::TEXT, "os_family"},
-                            {"processor_type", Match::TEXT, "processor_type"},
-                            {"visibility", Match::TEXT, "visibility"},
-                            {"owner", Match::TEXT, "owner"},
-                            {"search_word", Match::SEARCH, "image_name"}}};
-const Describe_Spec SNAPSHOTS{"DescribeSnapshots",
-                              "snapshot_set",
-                              Scope::OWNED,
-                              {{"snapshots", Match::ID},
-                               {"status", Match::TEXT, "status"},
-                               {"snapshot_type", Match::INTEGER, "snapshot_type"},
-                               {"resource_id", Match::TEXT, "resource.resource_id"},
-                               {"owner", Match::TEXT, "owner"},
-                               {"search_word", Match::SEARCH, "snapshot_name"}}};
-const Describe_Spec JOBS{"DescribeJobs",
-                         "job_set",
-                         Scope::OWNED,
-                         {{"jobs", Match::ID},
-                          {"status", Match::TEXT, "status"},
-                          {"job_action", Match::TEXT, "job_action"},
-                          {"owner", Match::TEXT, "owner"}}};
+                            {"search_word", Match::SEARCH, "user_name"}}};
+const Describe_Entry ACCESS_KEYS{"DescribeAccessKeys",
+                                 "access_key_set",
+                                 Scope::ALL,
+                                 {{"access_keys", Match::ID},
+                                  {"owner", Match::TEXT, "owner"},
+                                  {"status", Match::TEXT, "status"}}};
+const Describe_Entry BOTS{"Boss2DescribeBots",
+                          "bot_set",
+                          Scope::ALL,
+                          {{"bots", Match::ID}, {"status", Match::TEXT, "status"}}};
+const Describe_Entry BOTS_BASIC{"Boss2GetBotsBasicInfo", "bot_set", Scope::ALL, BOTS.fields};
+const Describe_Entry INSTANCES{"DescribeInstances",
+                               "instance_set",
+                               Scope::OWNED,
+                               {{"instances", Match::ID},
+                                {"status", Match::TEXT, "status"},
+                                {"controller", Match::TEXT, "controller"},
+                                {"host_machine", Match::TEXT, "host_machine"},
+                                {"owner", Match::TEXT, "owner"},
+                                {"image_id", Match::TEXT, "image.image_id"},
+                                {"instance_type", Match::TEXT, "instance_type"},
+                                {"search_word", Match::SEARCH, "instance_name"}}};
+const Describe_Entry VXNETS{"DescribeVxnets",
+                            "vxnet_set",
+                            Scope::SHARED,
+                            {{"vxnets", Match::ID},
+                             {"excluded_vxnets", Match::NOT_ID},
+                             {"vxnet_type", Match::INTEGER, "vxnet_type"},
+                             {"owner", Match::TEXT, "owner"},
+                             {"search_word", Match::SEARCH, "vxnet_name"}}};
+const Describe_Entry VOLUMES{"DescribeVolumes",
+                             "volume_set",
+                             Scope::OWNED,
+                             {{"volumes", Match::ID},
+                              {"status", Match::TEXT, "status"},
+                              {"volume_type", Match::INTEGER, "volume_type"},
+                              {"instance_id", Match::TEXT, "instance.instance_id"},
+                              {"owner", Match::TEXT, "owner"},
+                              {"search_word", Match::SEARCH, "volume_name"}}};
+const Describe_Entry IMAGES{"DescribeImages",
+                            "image_set",
+                            Scope::SHARED,
+                            {{"images", Match::ID},
+                             {"status", Match::TEXT, "status"},
+                             {"provider", Match::TEXT, "provider"},
+                             {"os_family", Match::TEXT, "os_family"},
+                             {"processor_type", Match::TEXT, "processor_type"},
+                             {"visibility", Match::TEXT, "visibility"},
+                             {"owner", Match::TEXT, "owner"},
+                             {"search_word", Match::SEARCH, "image_name"}}};
+const Describe_Entry SNAPSHOTS{"DescribeSnapshots",
+                               "snapshot_set",
+                               Scope::OWNED,
+                               {{"snapshots", Match::ID},
+                                {"status", Match::TEXT, "status"},
+                                {"snapshot_type", Match::INTEGER, "snapshot_type"},
+                                {"resource_id", Match::TEXT, "resource.resource_id"},
+                                {"owner", Match::TEXT, "owner"},
+                                {"search_word", Match::SEARCH, "snapshot_name"}}};
+const Describe_Entry JOBS{"DescribeJobs",
+                          "job_set",
+                          Scope::OWNED,
+                          {{"jobs", Match::ID},
+                           {"status", Match::TEXT, "status"},
+                           {"job_action", Match::TEXT, "job_action"},
+                           {"owner", Match::TEXT, "owner"}}};
 
 const Record& record_of(const Record& r) {
   return r;
@@ -125,7 +125,7 @@ bool visible(const Action_Context& ctx, Scope scope, const Record& r) {
 }
 
 template <typename Table>
-const std::vector<const Record*>& matches(Action_Context& ctx, const Describe_Spec& entry,
+const std::vector<const Record*>& matches(Action_Context& ctx, const Describe_Entry& entry,
                                           const Table& table) {
   const Record_Filter filter(entry.fields, ctx.params());
   std::string key = entry.action;
@@ -160,7 +160,7 @@ const std::string& without_disk_figures(const Record& r, std::string& scratch) {
 }
 
 template <typename Table>
-std::string describe(Action_Context& ctx, const Describe_Spec& entry, const Table& table,
+std::string describe(Action_Context& ctx, const Describe_Entry& entry, const Table& table,
                      Serializer serialize = as_is) {
   const Page page = Page::of(ctx.params());
   const std::vector<const Record*>& found = matches(ctx, entry, table);

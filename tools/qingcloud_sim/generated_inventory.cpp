@@ -94,7 +94,7 @@ const char* pick_status(Random& random) {
   return "terminated";
 }
 
-void add_users(const Generate_Spec& sizes, Inventory& inventory) {
+void add_users(const Generate_Sizes& sizes, Inventory& inventory) {
   inventory.boss_keys.push_back({DEMO_BOSS_KEY_ID, DEMO_BOSS_SECRET});
   for (std::size_t i = 1; i <= sizes.users; ++i) {
     std::string id, name, key, secret;
@@ -120,8 +120,8 @@ void add_users(const Generate_Spec& sizes, Inventory& inventory) {
 
 }  // namespace
 
-bool parse_generate_spec(std::string_view text, Generate_Spec* sizes, std::string* error) {
-  Generate_Spec result;
+bool parse_generate_sizes(std::string_view text, Generate_Sizes* sizes, std::string* error) {
+  Generate_Sizes result;
   std::size_t start = 0;
   while (start <= text.size()) {
     std::size_t end = text.find(',', start);
@@ -155,8 +155,8 @@ bool parse_generate_spec(std::string_view text, Generate_Spec* sizes, std::strin
       return false;
     }
   }
-  if (result.instances > Generate_Spec::MAX_INSTANCES) {
-    *error = "at most " + std::to_string(Generate_Spec::MAX_INSTANCES) + " instances";
+  if (result.instances > Generate_Sizes::MAX_INSTANCES) {
+    *error = "at most " + std::to_string(Generate_Sizes::MAX_INSTANCES) + " instances";
     return false;
   }
   if (result.zones < 1 || result.zones > 64) {
@@ -167,8 +167,8 @@ bool parse_generate_spec(std::string_view text, Generate_Spec* sizes, std::strin
   return true;
 }
 
-Inventory generate_inventory(const Generate_Spec& given, std::uint64_t seed) {
-  Generate_Spec sizes = given;
+Inventory generate_inventory(const Generate_Sizes& given, std::uint64_t seed) {
+  Generate_Sizes sizes = given;
   if (sizes.users == 0) sizes.users = 2 + sizes.instances / 1000;
   if (sizes.bots == 0) sizes.bots = 3 + sizes.instances / (sizes.zones * 250);
   if (sizes.volumes == 0) sizes.volumes = sizes.instances / 2;

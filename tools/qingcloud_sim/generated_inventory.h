@@ -10,7 +10,7 @@
 namespace qingcloud_sim {
 
 // What `--generate` makes.  Counts left at 0 follow from the instance count.
-struct Generate_Spec {
+struct Generate_Sizes {
   static constexpr std::size_t MAX_INSTANCES = 1000000;
 
   std::size_t instances = 1000;
@@ -24,12 +24,12 @@ struct Generate_Spec {
 // "instances=100000,zones=3,users=20,bots=8,volumes=5000,snapshots=100", or
 // a bare number of instances.  False, with the reason in `error`, on an
 // unknown key, a bad number or a count out of range.
-bool parse_generate_spec(std::string_view text, Generate_Spec* sizes, std::string* error);
+bool parse_generate_sizes(std::string_view text, Generate_Sizes* sizes, std::string* error);
 
 // A platform of the given size, the same for the same sizes and seed.  The
 // back-office key and the first two users ("ops", "dev") and their keys are
 // the demo's; further users are "user-0003"... with key ids
 // "QYGENUSER00000000003"... and secrets "gen-secret-3"...
-Inventory generate_inventory(const Generate_Spec& sizes, std::uint64_t seed);
+Inventory generate_inventory(const Generate_Sizes& sizes, std::uint64_t seed);
 
 }  // namespace qingcloud_sim

@@ -192,7 +192,7 @@ void expect_offered_shapes(const Inventory& inv) {
 
 TEST(Built_In_Inventories, Keep_to_what_the_platform_offers) {
   expect_offered_shapes(demo_inventory());
-  Generate_Spec sizes;
+  Generate_Sizes sizes;
   sizes.instances = 2000;
   sizes.zones = 2;
   expect_offered_shapes(generate_inventory(sizes, 1));
@@ -253,9 +253,9 @@ TEST(Inventory_File, Names_the_place_of_a_fault) {
 }
 
 TEST(Generated_Inventory, Same_seed_same_platform) {
-  Generate_Spec sizes;
+  Generate_Sizes sizes;
   std::string error;
-  ASSERT_TRUE(parse_generate_spec("instances=500,zones=3,users=4,bots=2", &sizes, &error));
+  ASSERT_TRUE(parse_generate_sizes("instances=500,zones=3,users=4,bots=2", &sizes, &error));
   const std::string a = boost::json::serialize(dump_inventory(generate_inventory(sizes, 7)));
   const std::string b = boost::json::serialize(dump_inventory(generate_inventory(sizes, 7)));
   const std::string c = boost::json::serialize(dump_inventory(generate_inventory(sizes, 8)));
@@ -277,7 +277,7 @@ TEST(Generated_Inventory, Same_seed_same_platform) {
   EXPECT_EQ(boost::json::serialize(dump_inventory(load_inventory(a))), a);
 }
 
-TEST(Generated_Inventory, Spec_text) {
+TEST(Generated_Inventory, SizesText) {
   struct Case {
     const char* text;
     bool ok;
@@ -288,9 +288,9 @@ TEST(Generated_Inventory, Spec_text) {
                         {"instances=-1", false, 0}, {"colour=red", false, 0},
                         {"instances=x", false, 0},  {"2000000", false, 0}};
   for (const Case& c : cases) {
-    Generate_Spec sizes;
+    Generate_Sizes sizes;
     std::string error;
-    EXPECT_EQ(parse_generate_spec(c.text, &sizes, &error), c.ok) << c.text;
+    EXPECT_EQ(parse_generate_sizes(c.text, &sizes, &error), c.ok) << c.text;
     if (c.ok) {
       EXPECT_EQ(sizes.instances, c.instances);
     } else {

@@ -127,9 +127,9 @@ Simulator::Inventory_Source make_source(const Program_Options& p, std::string* d
     return [loaded] { return *loaded; };
   }
   if (!p.generate.empty()) {
-    Generate_Spec sizes;
+    Generate_Sizes sizes;
     std::string error;
-    if (!parse_generate_spec(p.generate, &sizes, &error))
+    if (!parse_generate_sizes(p.generate, &sizes, &error))
       throw std::runtime_error("--generate: " + error);
     *description =
         "a generated inventory (" + p.generate + ", seed " + std::to_string(p.seed) + ")";

@@ -25,7 +25,7 @@ bool Platform::find_key(std::string_view access_key_id, Key_Info* key) const {
 }
 
 std::string Platform::call(const Api_Call& call, const Call_Effects& effects) {
-  const Action_Spec* entry = find_action(call.action);
+  const Action_Entry* entry = find_action(call.action);
   if (entry == nullptr)
     throw Api_Error(RET_INVALID_ACTION,
                     "InvalidAction, the action [" + call.action + "] is not supported");

@@ -25,7 +25,7 @@ class Paging : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     big_ = new Simulator(Simulator::test_options(), [] {
-      qingcloud_sim::Generate_Spec sizes;
+      qingcloud_sim::Generate_Sizes sizes;
       sizes.instances = 250;
       sizes.zones = 1;
       return qingcloud_sim::generate_inventory(sizes, 3);
