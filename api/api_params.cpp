@@ -9,31 +9,34 @@ namespace qingcloud {
 
 namespace {
 
-std::string encode(const char* text) {
-  std::string out;
+template <class String = std::string>
+String encode(const char* text) {
+  String out;
   http_encode_string_i(text, API_Params::URL_ENCODE_FLAG, std::back_inserter(out));
   return out;
 }
 
 }  // namespace
 
-void API_Params::store(const char* name, std::string encoded_value) {
+void API_Params::store(const char* name, secure_string encoded_value) {
   params_[encode(name)] = std::move(encoded_value);
 }
 
 void API_Params::set_parameter(const char* name, const char* val) {
   if (!name || !*name || !val || !*val) return;
-  store(name, encode(val));
+  store(name, encode<secure_string>(val));
 }
 
 void API_Params::set_number(const char* name, long long number) {
   if (!name || !*name) return;
-  store(name, to_string(number));
+  const std::string text = to_string(number);
+  store(name, secure_string(text.data(), text.size()));
 }
 
 void API_Params::set_number(const char* name, unsigned long number) {
   if (!name || !*name) return;
-  store(name, to_string(number));
+  const std::string text = to_string(number);
+  store(name, secure_string(text.data(), text.size()));
 }
 
 void API_Params::set_parameter(const char* name, const json_spirit::Array& array) {
@@ -70,13 +73,13 @@ void API_Params::set_parameter(const char* name, const json_spirit::Value& value
   }
 }
 
-std::string API_Params::query_string() const {
+secure_string API_Params::query_string() const {
   std::size_t size = 0;
   for (const auto& [key, val] : params_)
     size += key.size() + val.size() + 2;
-  std::string out;
+  secure_string out;
   out.reserve(size);
-  HTTP_Query_String_Builder_T<std::back_insert_iterator<std::string>> builder(
+  HTTP_Query_String_Builder_T<std::back_insert_iterator<secure_string>> builder(
       std::back_inserter(out), false);
   for (const auto& [key, val] : params_)
     builder(key.c_str(), val.c_str(), false, false, nullptr);

@@ -7,13 +7,16 @@
 
 #include "host/json_spirit/value.h"
 #include "support/http_encode.h"
+#include "support/secure_string.h"
 
 namespace qingcloud {
 
 // The parameters of one API call as encoded name/value pairs, kept in the
 // byte order of the encoded names: the canonical query string that is both
 // signed and sent.  Unusable input (null or empty name or text, an empty
-// array, a JSON kind that is not sent) is skipped without complaint.
+// array, a JSON kind that is not sent) is skipped without complaint.  The
+// values, and the query string made of them, live in wiped storage: they
+// carry the key id and a request's own secrets (an instance's password).
 class API_Params {
  public:
   // The encoder's flag word for every name and value: only letters, digits
@@ -43,14 +46,14 @@ class API_Params {
   void set_parameter(const char* name, const json_spirit::Value& value);
 
   // The pairs joined as "name=value" by "&"; empty for an empty set.
-  std::string query_string() const;
+  secure_string query_string() const;
 
  private:
   void set_number(const char* name, long long number);
   void set_number(const char* name, unsigned long number);
-  void store(const char* name, std::string encoded_value);
+  void store(const char* name, secure_string encoded_value);
 
-  std::map<std::string, std::string> params_;
+  std::map<std::string, secure_string> params_;
 };
 
 }  // namespace qingcloud

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <limits>
 
+#include <type_traits>
+
 #include <gtest/gtest.h>
 
 namespace qingcloud {
@@ -11,6 +13,10 @@ namespace {
 using json_spirit::Array;
 using json_spirit::Object;
 using json_spirit::Value;
+
+// The query string names the key id and may carry a request's secrets.
+static_assert(std::is_same_v<decltype(API_Params().query_string()), secure_string>,
+              "the query string lives in wiped storage");
 
 TEST(API_Params, EmptySetGivesEmptyQuery) {
   EXPECT_EQ(API_Params().query_string(), "");

@@ -15,6 +15,7 @@
 #include "host/http/http_json_reader.h"
 #include "host/http/http_session_factory.h"
 #include "host/json_spirit/writer.h"
+#include "host/support/secure_memset.h"
 #include "json/extract.h"
 #include "support/http_query_string_builder.h"
 #include "support/http_response.h"
@@ -63,7 +64,7 @@ bool QingCloud_Session::send_request(int method, const char* uri, const json_spi
   }
 
   try {
-    std::string query = query_string(method, params);
+    secure_string query = query_string(method, params);
     if (!fill_signature(method, uri, query)) {
       QC_LOG_ERROR("Failed to fill signature.\n");
       return false;
@@ -116,7 +117,7 @@ bool QingCloud_Session::send_request(int method, const char* uri, const json_spi
   }
 }
 
-std::string QingCloud_Session::query_string(int method, const json_spirit::Object& params) {
+secure_string QingCloud_Session::query_string(int method, const json_spirit::Object& params) {
   API_Params api_params;
   api_params.set_parameter("access_key_id", access_key_id_.c_str());
   POSIX_Time_Format time_stamp(TIME_STAMP_FORMAT, clock_());
@@ -129,14 +130,18 @@ std::string QingCloud_Session::query_string(int method, const json_spirit::Objec
     if (action != params.end()) api_params.set_parameter("action", action->second);
     json_spirit::JSON_Dump packed(params, false);
     api_params.set_parameter("params", packed.c_str());
+    // The parameters are in the wiped set now; their text goes too.
+    secure_memset(const_cast<char*>(packed.c_str()), 0, packed.length());
   }
   return api_params.query_string();
 }
 
-bool QingCloud_Session::fill_signature(int method, const char* uri, std::string& query) {
+bool QingCloud_Session::fill_signature(int method, const char* uri, secure_string& query) {
   const char* method_name = http_method_string(method);
-  snprintf_t to_sign("%s\n%s\n%s", method_name ? method_name : "", uri ? uri : "", query.c_str());
-  HMAC_Generator mac(secret_access_key_.data(), secret_access_key_.size(), to_sign.c_str(),
+  // "METHOD\nURI\nQUERY", grown as needed and wiped when done.
+  secure_string to_sign(method_name ? method_name : "");
+  to_sign.append(1, '\n').append(uri ? uri : "").append(1, '\n').append(query);
+  HMAC_Generator mac(secret_access_key_.data(), secret_access_key_.size(), to_sign.data(),
                      to_sign.size(), SIGNATURE_DIGEST, true);
   if (!mac) {
     QC_LOG_ERROR("Failed to generate signature.\n");
@@ -145,7 +150,7 @@ bool QingCloud_Session::fill_signature(int method, const char* uri, std::string&
   std::string signature;
   signature.reserve(mac.length() * 3);
   http_encode_string_i(mac.c_str(), API_Params::URL_ENCODE_FLAG, std::back_inserter(signature));
-  HTTP_Query_String_Builder_T<std::back_insert_iterator<std::string>> builder(
+  HTTP_Query_String_Builder_T<std::back_insert_iterator<secure_string>> builder(
       std::back_inserter(query), true);
   builder("signature", signature.c_str(), false, false, nullptr);
   return true;

@@ -50,10 +50,12 @@ class QingCloud_Session {
  private:
   friend class QingCloud_Session_Peer;  // tests and benchmarks reach the steps below
 
-  // The query string to be signed, without signature.
-  std::string query_string(int method, const json_spirit::Object& params);
+  // The query string to be signed, without signature.  Like the string to
+  // sign, it names the key id and may carry a request's secrets, so it lives
+  // in wiped storage.
+  secure_string query_string(int method, const json_spirit::Object& params);
   // Appends "&signature=..." for `method`, `uri` and `query` to `query`.
-  bool fill_signature(int method, const char* uri, std::string& query);
+  bool fill_signature(int method, const char* uri, secure_string& query);
   // Reads the reply and its "ret_code".
   bool handle_body(const HTTP_Connection_var& conn, json_spirit::Object& result);
 

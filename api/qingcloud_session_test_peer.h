@@ -12,11 +12,15 @@ class QingCloud_Session_Peer {
  public:
   static std::string query_string(QingCloud_Session& s, int method,
                                   const json_spirit::Object& params) {
-    return s.query_string(method, params);
+    const secure_string query = s.query_string(method, params);
+    return std::string(query.data(), query.size());
   }
   static bool fill_signature(QingCloud_Session& s, int method, const char* uri,
                              std::string& query) {
-    return s.fill_signature(method, uri, query);
+    secure_string signed_query(query);
+    const bool ok = s.fill_signature(method, uri, signed_query);
+    query.assign(signed_query.data(), signed_query.size());
+    return ok;
   }
   static void set_clock(QingCloud_Session& s, std::time_t (*clock)()) { s.clock_ = clock; }
   // Replaces the HTTP session that `connect` made, e.g. by one with short time-outs.

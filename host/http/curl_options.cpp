@@ -7,6 +7,7 @@
 #include <curl/curl.h>
 
 #include "host/http/http_session_factory.h"
+#include "support/secure_string.h"
 #include "support/to_string.h"
 
 namespace {
@@ -30,7 +31,7 @@ class Option_Setter {
 };
 
 // Printable ASCII without spaces: what an encoded path or query consists of.
-bool plain_url_text(const std::string& text) {
+bool plain_url_text(std::string_view text) {
   for (unsigned char c : text) {
     if (c <= ' ' || c >= 0x7F) return false;
   }
@@ -86,18 +87,20 @@ bool curl_valid_host(const std::string& host) noexcept {
 }
 
 Curl_Url curl_make_url(const HTTP_Session_Settings& s, const std::string& path,
-                       const std::string& query) noexcept {
+                       std::string_view query) noexcept {
   // The URL is handed to libcurl whole: setting the query as a part of its
   // own would have libcurl rewrite "%2F" as "%2f" and break the signature.
   if (path.empty() || path[0] != '/' || path.find_first_of("?#") != std::string::npos ||
-      !plain_url_text(path) || !plain_url_text(query) || query.find('#') != std::string::npos)
+      !plain_url_text(path) || !plain_url_text(query) || query.find('#') != std::string_view::npos)
     return Curl_Url();
   if (!curl_init_once()) return Curl_Url();
   Curl_Url url(curl_url());
   if (!url) return url;
   try {
-    std::string text = http_printable_url(s, path);
-    if (!query.empty()) text += "?" + query;
+    // The whole URL carries the signed query: wiped storage, like the query.
+    const std::string printable = http_printable_url(s, path);
+    secure_string text(printable.data(), printable.size());
+    if (!query.empty()) text.append(1, '?').append(query.data(), query.size());
     if (curl_url_set(url.get(), CURLUPART_URL, text.c_str(), 0) != CURLUE_OK) url.reset();
   } catch (const std::bad_alloc&) {
     url.reset();

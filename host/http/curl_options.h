@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "host/http/curl_handles.h"
 #include "host/http/http_session_settings.h"
@@ -19,4 +20,4 @@ bool curl_valid_host(const std::string& host) noexcept;
 // null when a part is not in encoded form, libcurl rejects it or memory runs
 // out.  The host must have passed curl_valid_host.
 Curl_Url curl_make_url(const HTTP_Session_Settings& settings, const std::string& path,
-                       const std::string& query) noexcept;
+                       std::string_view query) noexcept;

@@ -36,7 +36,7 @@ HTTP_Connection::HTTP_Connection(Key, std::shared_ptr<HTTP_Session> session, Cur
 HTTP_Connection::~HTTP_Connection() {
   // The request names the key id, and replies may carry keys (a listing of a
   // user's access keys): neither outlives the exchange in freed memory.
-  for (std::string* text : {&query_, &request_body_, &response_body_}) {
+  for (std::string* text : {&request_body_, &response_body_}) {
     secure_memset(&(*text)[0], 0, text->capacity());
   }
   session_->give_back(std::move(easy_));

@@ -10,6 +10,7 @@
 #include "host/http/cgi_response.h"
 #include "host/http/curl_handles.h"
 #include "host/http/http_request.h"
+#include "support/secure_string.h"
 
 class HTTP_Session;
 class HTTP_Connection;
@@ -62,7 +63,7 @@ class HTTP_Connection {
   State state_ = State::FRESH;
   int method_ = 0;
   std::string url_;
-  std::string query_;
+  secure_string query_;
   Curl_Url target_;
   Curl_Slist header_list_;
   bool length_declared_ = false;

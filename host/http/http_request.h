@@ -4,6 +4,7 @@
 #include <string>
 
 #include "host/http/http_headers.h"
+#include "support/secure_string.h"
 
 // One request to send on an HTTP session: method, path, query string and
 // header fields.  The library frames it; callers set only what they mean.
@@ -17,9 +18,10 @@ class HTTP_Request {
   const std::string& path() const noexcept { return path_; }
   bool keep_alive() const noexcept { return keep_alive_; }
 
-  // The query string, without "?", sent as is (already encoded).
-  const std::string& query_string() const noexcept { return query_; }
-  void query_string(std::string query) { query_ = std::move(query); }
+  // The query string, without "?", sent as is (already encoded).  Kept in
+  // wiped storage: a signed query names the caller's key id.
+  const secure_string& query_string() const noexcept { return query_; }
+  void query_string(secure_string query) { query_ = std::move(query); }
 
   // The Content-Length and Content-Type fields.
   void content_length(std::size_t length);
@@ -32,6 +34,6 @@ class HTTP_Request {
   int method_;
   std::string path_;
   bool keep_alive_;
-  std::string query_;
+  secure_string query_;
   HTTP_Headers headers_;
 };
