@@ -5,7 +5,7 @@
 function(qc_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE qc_testing ${ARG_LIBS} GTest::gmock GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE qc_test_main qc_testing ${ARG_LIBS} GTest::gmock GTest::gtest)
   if(NOT ARG_LABELS)
     set(ARG_LABELS unit)
   endif()

@@ -7,6 +7,8 @@
 #include <ace/Log_Record.h>
 #include <gtest/gtest.h>
 
+#include "testing/canary.h"
+
 namespace testing_support {
 
 std::string strip_location(const std::string& text) {
@@ -38,6 +40,7 @@ Log_Capture::~Log_Capture() {
 }
 
 ssize_t Log_Capture::log(ACE_Log_Record& record) {
+  expect_no_canary(record.msg_data(), "log line");
   Entry e;
   e.priority = static_cast<ACE_Log_Priority>(record.type());
   e.text = record.msg_data();

@@ -1,5 +1,7 @@
 #include "testing/simulator.h"
 
+#include "testing/canary.h"
+
 namespace testing_support {
 
 Simulator& Simulator::shared() {
@@ -20,6 +22,23 @@ Simulator::Simulator(qingcloud_sim::Options options,
                      qingcloud_sim::Simulator::Inventory_Source source)
     : server_(std::move(source), std::move(options)) {
   server_.start();
+  // Every secret key of the platform, and every password it is sent, is a
+  // secret no test output may show.
+  const qingcloud_sim::Inventory inventory = server_.platform().inventory();
+  for (const qingcloud_sim::Boss_Key& key : inventory.boss_keys)
+    add_canary(key.secret_access_key);
+  for (const qingcloud_sim::Record& key : inventory.access_keys)
+    add_canary(std::string(key.text("secret_access_key")));
+  canary_source_ = add_canary_source([this] {
+    std::vector<std::string> passwords;
+    for (const Recorded_Request& r : server_.stats().last_requests)
+      if (r.action == "RunInstances") passwords.push_back(r.param("login_passwd"));
+    return passwords;
+  });
+}
+
+Simulator::~Simulator() {
+  remove_canary_source(canary_source_);
 }
 
 std::uint64_t Simulator::requests(const std::string& action) const {

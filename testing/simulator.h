@@ -111,8 +111,13 @@ class Simulator {
 
   qingcloud_sim::Simulator& server() { return server_; }
 
+  ~Simulator();
+  Simulator(const Simulator&) = delete;
+  Simulator& operator=(const Simulator&) = delete;
+
  private:
   mutable qingcloud_sim::Simulator server_;
+  int canary_source_ = 0;  // the instance passwords it was sent (see canary.h)
 };
 
 // The parameters of a recorded call without those every call carries

@@ -6,6 +6,8 @@
 #include "host/agent/host_manager.h"
 #include "host/crypto/rsa_encoder.h"
 #include "host/crypto/rsa_key.h"
+#include "host/json_spirit/writer.h"
+#include "testing/canary.h"
 
 namespace testing_support {
 
@@ -28,6 +30,7 @@ std::string encrypt_for_host(const std::string& plain) {
 
 json_spirit::Object host_settings(const std::string& host, int port, const std::string& key_id,
                                   const std::string& secret) {
+  add_canary(secret);  // decrypted by the plug-in, shown by nobody
   return json_spirit::Object{{"version", "5.1.1"},
                              {"boss_host", host},
                              {"api_host", host},
@@ -71,7 +74,9 @@ json_spirit::Value Test_Host::call(JSON_RPC_Handler& handler, const json_spirit:
   JSON_RPC_Channel_var channel_var(channel);
   JSON_RPC_Object_var request(new JSON_RPC_Request(id, "qingcloud.test", params));
   handler.handle_object(channel_var, request);
-  return channel->last_json();
+  const json_spirit::Value answer = channel->last_json();
+  expect_no_canary(json_spirit::JSON_Dump(answer, false).str(), "JSON-RPC answer");
+  return answer;
 }
 
 std::string error_of(const json_spirit::Value& answer) {

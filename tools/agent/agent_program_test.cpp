@@ -12,6 +12,7 @@
 
 #include "host/json_spirit/reader.h"
 #include "host/json_spirit/writer.h"
+#include "testing/canary.h"
 #include "testing/json_text.h"
 #include "testing/program_run.h"
 #include "testing/simulator.h"
@@ -54,7 +55,10 @@ class Agent_Program : public testing_support::Simulator_Test {
                        const std::string& secret = Simulator::BOSS_SECRET) {
     args.insert(args.begin(), QINGCLOUD_AGENT_PATH);
     args.insert(args.end(), {"--home", home()});
-    return run_program(args, input, {{"QINGCLOUD_SECRET_ACCESS_KEY", secret}});
+    Program_Result r = run_program(args, input, {{"QINGCLOUD_SECRET_ACCESS_KEY", secret}});
+    testing_support::expect_no_canary(r.out, "program output");
+    testing_support::expect_no_canary(r.err, "program output");
+    return r;
   }
 
   std::string home() const { return dir.path() + "/home"; }
