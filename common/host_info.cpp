@@ -1,7 +1,10 @@
 #include "common/host_info.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <stdexcept>
+#include <string_view>
 
 #include "host/agent/global_json_rpc.h"
 #include "host/agent/host_manager.h"
@@ -29,6 +32,20 @@ void read_port(const json_spirit::Object& obj, std::uint16_t& port) {
   port = static_cast<std::uint16_t>(value->get_int64());
 }
 
+// A host name or address as a URL takes it: letters, digits, "-", ".", "_",
+// and ":" with brackets for IPv6.  Anything else (a blank, a NUL byte, "/",
+// "@") would point the request somewhere else or nowhere; refused at once.
+void check_host(const std::string& host, const char* key) {
+  const bool usable =
+      !host.empty() && host.size() <= 253 && std::all_of(host.begin(), host.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) ||
+               std::string_view("-._:[]").find(c) != std::string_view::npos;
+      });
+  if (!usable) {
+    throw std::invalid_argument(std::string("Attribute '") + key + "' is not a host name");
+  }
+}
+
 template <class Enum>
 Enum find_name(const List_Name_Entry<Enum>* entry, const char* name) {
   std::size_t len = name ? std::strlen(name) : 0;
@@ -49,6 +66,8 @@ bool Host_Info::load(const json_spirit::Value& json) {
     const std::string* secret_text = nullptr;
     auto ex = extract_or_throw(obj);
     ex("version", version)("boss_host", boss_host)("api_host", api_host);
+    check_host(boss_host, "boss_host");
+    check_host(api_host, "api_host");
     read_port(obj, port);
     ex("ssl", ssl, FG_NOTHROW)("access_key", access_key_text)("secret_access_key", secret_text)(
         "only_boss", only_boss, FG_NOTHROW);

@@ -24,7 +24,8 @@ struct Host_Info {
   bool only_boss = true;  // kept with the settings, not consulted here
 
   // Reads the settings from a JSON object: "version", "boss_host",
-  // "api_host", "access_key" and "secret_access_key" are required strings;
+  // "api_host", "access_key" and "secret_access_key" are required strings
+  // (the two hosts host names: no blanks, NUL bytes or URL punctuation);
   // "port" (1 to 65535), "ssl" and "only_boss" are optional and keep their
   // defaults when absent or of another kind.  False, logged, on malformed
   // settings; fields read before the fault keep their new values, the keys

@@ -77,6 +77,19 @@ TEST_F(Host_Info_Load, RefusesMalformedSettings) {
       {"numeric access key", [](Object& o) { o["access_key"] = 12345; },
        "Invalid qingcloud host info format, exception: key 'access_key': value is integer, not "
        "string.\n"},
+      {"a blank in a host", [](Object& o) { o["boss_host"] = "boss .example.com"; },
+       "Invalid qingcloud host info format, exception: Attribute 'boss_host' is not a host "
+       "name.\n"},
+      {"a NUL byte in a host",
+       [](Object& o) { o["api_host"] = std::string("api.example.com\0evil", 20); },
+       "Invalid qingcloud host info format, exception: Attribute 'api_host' is not a host "
+       "name.\n"},
+      {"a URL for a host", [](Object& o) { o["api_host"] = "user@api.example.com/x"; },
+       "Invalid qingcloud host info format, exception: Attribute 'api_host' is not a host "
+       "name.\n"},
+      {"no host", [](Object& o) { o["boss_host"] = ""; },
+       "Invalid qingcloud host info format, exception: Attribute 'boss_host' is not a host "
+       "name.\n"},
   };
   for (const Case& c : cases) {
     settings = pristine;

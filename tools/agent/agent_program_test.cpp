@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "host/json_spirit/object_get.h"
 #include "host/json_spirit/reader.h"
 #include "host/json_spirit/writer.h"
 #include "testing/canary.h"
@@ -196,6 +197,80 @@ TEST_F(Agent_Program, CommandsReportTheirOutcomeInTheExitCode) {
   // The depth-0 tree is the zones alone.
   EXPECT_EQ(lines_of(agent({"tree", uuid, "--depth", "0"}).out),
             (std::vector<std::string>{"Zone pek3a", "Zone sh1a"}));
+}
+
+// What arrives from outside, at its worst: each line gets a clear answer and
+// the next line is read.
+TEST_F(Agent_Program, GivesBadInputAClearAnswer) {
+  auto settings_with = [this](const char* key, const Value& value) {
+    Value s = kept_settings();
+    s.get_obj()[key] = value;
+    return json_spirit::JSON_Dump(s, false).str();
+  };
+  auto call = [](const std::string& method, const std::string& params) {
+    return R"({"jsonrpc":"2.0","id":1,"method":")" + method + R"(","params":)" + params + "}";
+  };
+  const std::string list = "qingcloud.list", login = "qingcloud.login";
+  const std::string deep = std::string(10000, '[') + std::string(10000, ']');
+  struct Case {
+    std::string line;
+    std::string answer;  // the error, or "result" for any result
+  };
+  const Case cases[] = {
+      {call(login, settings_with("port", 0)), "-32602 Invalid params"},
+      {call(login, settings_with("port", 65536)), "-32602 Invalid params"},
+      {call(login, settings_with("boss_host", "boss host")), "-32602 Invalid params"},
+      {call(list, R"({"uuid":")" + uuid + R"(\u0000","subtype":"inventory"})"),
+       "-32603 Failed to get host info"},
+      {call(list, R"({"uuid":")" + uuid +
+                      R"(","subtype":"search","search_type":"Zone","search":"a\u0000b"})"),
+       "result"},
+      {call(list, R"({"uuid":")" + uuid +
+                      R"(","subtype":"search","search_type":"VirtualMachine","search":")" +
+                      std::string(1 << 20, 'x') + R"("})"),
+       "result"},
+      {call(list, R"({"uuid":")" + uuid + R"(","subtype":"inventory","moid":)" + deep + "}"),
+       "-32700 Parse error"},
+      {R"({"jsonrpc":"2.0","id":{"n":1},"method":"qingcloud.list","params":{}})",
+       "-32600 Invalid Request"},
+  };
+  std::string input;
+  for (const Case& c : cases)
+    input += c.line + "\n";
+  const Program_Result r = agent({"rpc"}, input);
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  const std::vector<std::string> lines = lines_of(r.out);
+  ASSERT_EQ(lines.size(), std::size(cases)) << r.out.substr(0, 2000);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const Value answer = json_value(lines[i]);
+    const Value* error = json_spirit::object_get_value(answer.get_obj(), "error");
+    const std::string got = error ? std::to_string(error->get_obj().at("code").get_int()) + " " +
+                                        error->get_obj().at("message").get_str()
+                                  : "result";
+    EXPECT_EQ(got, cases[i].answer) << cases[i].line.substr(0, 200);
+  }
+}
+
+// A store that an interrupted program left half written is reported, and
+// kept as it is for its owner to mend.
+TEST_F(Agent_Program, LeavesABrokenStoreAsItIs) {
+  const std::string path = home() + "/environments.json";
+  std::ifstream in(path);
+  const std::string whole((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string half = whole.substr(0, whole.size() / 2);
+  std::ofstream(path, std::ios::trunc) << half;
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"env", "list"},
+        std::vector<std::string>{"env", "add", "--boss-host", "b", "--api-host", "a",
+                                 "--access-key-id", "K"},
+        std::vector<std::string>{"env", "remove", uuid}, std::vector<std::string>{"ls", uuid}}) {
+    const Program_Result r = agent(args);
+    EXPECT_EQ(r.exit_code, 2) << args[0];
+    EXPECT_NE(r.err.find("environments.json is not a JSON object"), std::string::npos) << r.err;
+  }
+  std::ifstream again(path);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(again)), std::istreambuf_iterator<char>()),
+            half);
 }
 
 }  // namespace
