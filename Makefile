@@ -55,7 +55,7 @@ check-format:
 # The fuzz targets built with clang and libFuzzer (under ASan and UBSan) in
 # build-fuzz/, each run for FUZZ_SECONDS; see scripts/run-fuzzers.sh.
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS ?= json_text api_reply json_rpc_params
+FUZZ_TARGETS ?= json_text api_reply json_rpc_params handler_request sim_request
 
 fuzz:
 	@scripts/install-deps.sh fuzz
