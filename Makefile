@@ -7,7 +7,7 @@ GENERATOR := -G Ninja
 export CCACHE_BASEDIR := $(CURDIR)
 export CCACHE_NOHASHDIR := 1
 
-.PHONY: all deps build test test-unit demo test-asan test-tsan bench fuzz format check-format clean
+.PHONY: all deps build test test-unit demo test-asan test-tsan bench fuzz format check-format package lint-package clean
 
 all: build
 
@@ -27,7 +27,7 @@ test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 test-unit: build
-	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) -LE integration
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) -LE 'integration|package'
 
 demo: build
 	$(BUILD)/bin/qingcloud-agent probe
@@ -45,6 +45,15 @@ test-tsan: deps
 
 bench: build
 	@for b in $(BUILD)/bin/bench_*; do echo "== $$b"; $$b; done
+
+# The Debian package of the plug-in and its tools, in $(BUILD)/package/.
+package: build
+	cd $(BUILD) && cpack -G DEB
+
+# Lintian's verdict on the package (errors fail).
+lint-package: package
+	@scripts/install-deps.sh package
+	lintian --fail-on error $(BUILD)/package/*.deb
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

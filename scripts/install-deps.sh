@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the build, the tests and the tools need;
-# `install-deps.sh fuzz` adds what the libFuzzer build (`make fuzz`) needs.
+# `install-deps.sh fuzz` adds what the libFuzzer build (`make fuzz`) needs,
+# `install-deps.sh package` what checks the Debian package (`make lint-package`).
 # Only missing packages are installed; nothing happens when all are present.
 set -euo pipefail
 
@@ -8,13 +9,14 @@ packages=(
   build-essential cmake ninja-build pkg-config ccache
   libace-dev libboost1.81-dev libcurl4-openssl-dev libssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
-  openssl python3 clang-format
+  openssl python3 clang-format dpkg-dev
 )
 for group in "$@"; do
   case $group in
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
+    package) packages+=(lintian) ;;
     *)
-      echo "install-deps: unknown group '$group' (known: fuzz)" >&2
+      echo "install-deps: unknown group '$group' (known: fuzz, package)" >&2
       exit 2
       ;;
   esac

@@ -273,4 +273,20 @@ TEST_F(Agent_Program, LeavesABrokenStoreAsItIs) {
             half);
 }
 
+TEST(Agent_Help, EveryCommandShowsItsUsageOptionsAndAnExample) {
+  for (const char* command :
+       {"probe", "call", "env", "login-test", "ls", "search", "tree", "rpc", "client"}) {
+    for (const Program_Result& r : {run_program({QINGCLOUD_AGENT_PATH, "help", command}),
+                                    run_program({QINGCLOUD_AGENT_PATH, command, "--help"})}) {
+      EXPECT_EQ(r.exit_code, 0) << command;
+      EXPECT_EQ(r.out.rfind(std::string("usage: qingcloud-agent ") + command, 0), 0u) << r.out;
+      EXPECT_NE(r.out.find("\noptions:\n"), std::string::npos) << command;
+      EXPECT_NE(r.out.find("\nexample:\n"), std::string::npos) << command;
+    }
+  }
+  EXPECT_EQ(run_program({QINGCLOUD_AGENT_PATH, "--version"}).out,
+            std::string("qingcloud-agent ") + QINGCLOUD_VERSION + "\n");
+  EXPECT_EQ(run_program({QINGCLOUD_AGENT_PATH, "help", "nothing"}).exit_code, 2);
+}
+
 }  // namespace

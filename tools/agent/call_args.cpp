@@ -12,7 +12,21 @@
 const char* const CALL_USAGE =
     "usage: qingcloud-agent call --host H [--port P] [--ssl] [--ca-file F] [--boss]\n"
     "           --access-key-id K [--secret-file F] ACTION [name=value ...] [name:=JSON ...]\n"
-    "The secret access key comes from QINGCLOUD_SECRET_ACCESS_KEY or --secret-file.\n";
+    "Sends one signed request and prints the platform's reply as indented JSON: GET to\n"
+    "\"/iaas/\", or POST to \"/boss2/\" with --boss.  The secret access key comes from\n"
+    "QINGCLOUD_SECRET_ACCESS_KEY or --secret-file, never from the command line.\n\n"
+    "options:\n"
+    "  --host H            the API host\n"
+    "  --port P            its port (default 80, or 443 with --ssl)\n"
+    "  --ssl               use HTTPS\n"
+    "  --ca-file F         trust the CA certificates in F\n"
+    "  --boss              the back-office API (POST \"/boss2/\")\n"
+    "  --access-key-id K   the access key id\n"
+    "  --secret-file F     read the secret access key from F\n"
+    "  name=value          a string parameter; name:=JSON any JSON value\n\n"
+    "example:\n"
+    "  qingcloud-agent call --host 127.0.0.1 --port 8080 --boss --access-key-id \\\n"
+    "      QYDEMOBOSS0000000001 DescribeZones status:='[\"active\"]'\n";
 
 namespace {
 

@@ -26,22 +26,46 @@ const Command COMMANDS[] = {
     {"client", client_command, "run one operation of the platform's clients"},
 };
 
-void usage() {
-  std::fprintf(stderr, "usage: qingcloud-agent COMMAND [ARGS...]\n\ncommands:\n");
+void usage(std::FILE* out) {
+  std::fprintf(out,
+               "usage: qingcloud-agent COMMAND [ARGS...]\n"
+               "       qingcloud-agent help COMMAND     (or COMMAND --help)\n"
+               "       qingcloud-agent --version\n\ncommands:\n");
   for (const Command& c : COMMANDS)
-    std::fprintf(stderr, "  %-11s %s\n", c.name, c.help);
+    std::fprintf(out, "  %-11s %s\n", c.name, c.help);
+}
+
+const Command* find(const char* name) {
+  for (const Command& c : COMMANDS)
+    if (std::strcmp(name, c.name) == 0) return &c;
+  return nullptr;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    usage();
+    usage(stderr);
     return 2;
   }
-  for (const Command& c : COMMANDS) {
-    if (std::strcmp(argv[1], c.name) == 0) return c.run(Command_Args(argv + 2, argv + argc));
+  const std::string first = argv[1];
+  if (first == "--version") {
+    std::printf("qingcloud-agent %s\n", QC_VERSION);
+    return 0;
   }
-  usage();
+  if (first == "--help" || first == "-h" || (first == "help" && argc == 2)) {
+    usage(stdout);
+    return 0;
+  }
+  if (first == "help") {
+    const Command* c = find(argv[2]);
+    if (!c || argc > 3) {
+      usage(stderr);
+      return 2;
+    }
+    return c->run(Command_Args{"--help"});
+  }
+  if (const Command* c = find(argv[1])) return c->run(Command_Args(argv + 2, argv + argc));
+  usage(stderr);
   return 2;
 }

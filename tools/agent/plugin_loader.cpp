@@ -35,5 +35,9 @@ std::string Plugin_Library::default_path() {
   if (n <= 0) return "libqingcloud.so";
   std::string dir(exe, static_cast<std::size_t>(n));
   dir.erase(dir.find_last_of('/'));
+  // Installed, the plug-in has a folder of its own; in the build tree it
+  // lies among the other libraries.
+  const std::string installed = dir + "/../lib/qingcloud-agent/plugins/libqingcloud.so";
+  if (::access(installed.c_str(), F_OK) == 0) return installed;
   return dir + "/../lib/libqingcloud.so";
 }

@@ -16,7 +16,9 @@ class Plugin_Library {
   void* symbol(const char* name);
   const std::string& error() const { return error_; }
 
-  // Where the plug-in lies beside this program: <bin>/../lib/libqingcloud.so.
+  // Where the plug-in lies beside this program: installed,
+  // <bin>/../lib/qingcloud-agent/plugins/libqingcloud.so; in the build tree,
+  // <bin>/../lib/libqingcloud.so.
   static std::string default_path();
 
  private:

@@ -14,6 +14,15 @@ using Instance_Handler_Factory = Instance_Handler* (*)(Instance_Handler_Extermin
 
 const char* const FACTORY = "_make_QingCloud_Instance_Handler";
 
+const char* const USAGE =
+    "usage: qingcloud-agent probe [--plugin PATH]\n"
+    "Loads the plug-in, makes its instance handler through the exported factory,\n"
+    "probes it and prints each instance, its state and the logon result.\n\n"
+    "options:\n"
+    "  --plugin PATH   the plug-in to load (default: beside this program)\n\n"
+    "example:\n"
+    "  qingcloud-agent probe\n";
+
 }  // namespace
 
 // qingcloud-agent probe [--plugin PATH]
@@ -24,8 +33,11 @@ int probe_command(const Command_Args& args) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--plugin" && i + 1 < args.size()) {
       path = args[++i];
+    } else if (args[i] == "--help" || args[i] == "-h") {
+      std::printf("%s", USAGE);
+      return 0;
     } else {
-      std::fprintf(stderr, "usage: qingcloud-agent probe [--plugin PATH]\n");
+      std::fprintf(stderr, "%s", USAGE);
       return 2;
     }
   }

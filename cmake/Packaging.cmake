@@ -1,0 +1,63 @@
+# Installation and the Debian package of the plug-in and its tools.
+#
+#   <prefix>/lib/qingcloud-agent/plugins/libqingcloud.so   the plug-in
+#   <prefix>/lib/qingcloud-agent/plugins/libagent_host.so  the host stand-in
+#   <prefix>/bin/qingcloud-agent, <prefix>/bin/qingcloud-sim
+#   <prefix>/share/doc/qingcloud-plugin/                   README, copyright
+#
+# The programs find the libraries relative to themselves, so an installed
+# tree works from wherever it is unpacked and never from the build tree.
+
+set(QC_PLUGIN_DIR lib/qingcloud-agent/plugins)
+set(QC_PACKAGE qingcloud-plugin)
+set(QC_DOC_DIR share/doc/${QC_PACKAGE})
+
+set_target_properties(qingcloud-agent qingcloud-sim PROPERTIES
+  INSTALL_RPATH "$ORIGIN/../${QC_PLUGIN_DIR}")
+set_target_properties(qingcloud PROPERTIES INSTALL_RPATH "$ORIGIN")
+
+install(TARGETS qingcloud agent_host
+  LIBRARY DESTINATION ${QC_PLUGIN_DIR}
+  PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+install(TARGETS qingcloud-agent qingcloud-sim RUNTIME DESTINATION bin)
+install(FILES README.md packaging/copyright DESTINATION ${QC_DOC_DIR})
+# Debian wants the changelog compressed, with no time stamp in the archive;
+# it carries the project's version.
+configure_file(packaging/changelog.in ${CMAKE_BINARY_DIR}/packaging/changelog @ONLY)
+set(qc_changelog ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
+add_custom_command(OUTPUT ${qc_changelog}
+  COMMAND gzip -9 -n -c ${CMAKE_BINARY_DIR}/packaging/changelog > ${qc_changelog}
+  DEPENDS ${CMAKE_BINARY_DIR}/packaging/changelog)
+add_custom_target(qc_changelog ALL DEPENDS ${qc_changelog})
+install(FILES ${qc_changelog} DESTINATION ${QC_DOC_DIR})
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME ${QC_PACKAGE})
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_PACKAGE_CONTACT "QingCloud plug-in developers <qingcloud-plugin@example.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "QingCloud plug-in for the backup agent, with its tools")
+set(CPACK_PACKAGE_DESCRIPTION
+    "The plug-in lets the backup console test QingCloud connection settings and
+browse and search the platform's inventory as a tree: zones, physical hosts,
+instances, disks, users and networks.  The package also holds qingcloud-agent,
+a small host program that loads the plug-in the way the backup agent does,
+and qingcloud-sim, a simulator of the platform's API to try it against.")
+set(CPACK_DEBIAN_PACKAGE_SECTION admin)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# dpkg-shlibdeps has to find the package's own libraries among its files.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/lib)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
+set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
+include(CPack)
+
+# The package from outside, as an operator gets it (of an ordinary build: a
+# sanitizer build is no release).
+if(NOT QC_SANITIZE)
+  add_test(NAME package_check
+           COMMAND ${CMAKE_SOURCE_DIR}/packaging/package_check.sh ${CMAKE_BINARY_DIR})
+  set_tests_properties(package_check PROPERTIES LABELS package TIMEOUT 300)
+endif()
