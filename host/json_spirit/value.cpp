@@ -1,6 +1,8 @@
 #include "host/json_spirit/value.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <limits>
 
 namespace json_spirit {
 
@@ -26,9 +28,88 @@ const char* value_type_name(Value_type type) noexcept {
   return "unknown";
 }
 
-Value_type Value::type() const noexcept {
-  if (is_uint64()) return int_type;
-  return static_cast<Value_type>(v_.index());
+// ---- Value
+
+Value::Value(const Value& other) : kind_(other.kind_) {
+  switch (kind_) {
+    case OBJ:
+      new (&obj_) Object(other.obj_);
+      break;
+    case ARR:
+      new (&arr_) Array(other.arr_);
+      break;
+    case STR:
+      new (&str_) std::string(other.str_);
+      break;
+    case SECURE:
+      new (&secure_) secure_string(other.secure_);
+      break;
+    default:
+      copy_scalar(other);
+      break;
+  }
+}
+
+void Value::take(Value&& other) noexcept {
+  kind_ = other.kind_;
+  switch (kind_) {
+    case OBJ:
+      new (&obj_) Object(std::move(other.obj_));
+      break;
+    case ARR:
+      new (&arr_) Array(std::move(other.arr_));
+      break;
+    case STR:
+      new (&str_) std::string(std::move(other.str_));
+      break;
+    case SECURE:
+      new (&secure_) secure_string(std::move(other.secure_));
+      break;
+    default:
+      copy_scalar(other);
+      break;
+  }
+}
+
+void Value::destroy() noexcept {
+  switch (kind_) {
+    case OBJ:
+      obj_.~Object();
+      break;
+    case ARR:
+      arr_.~Array();
+      break;
+    case STR:
+      str_.~basic_string();
+      break;
+    case SECURE:
+      secure_.~basic_secure_string();
+      break;
+    default:
+      break;
+  }
+}
+
+Value& Value::operator=(const Value& other) {
+  if (this != &other) {
+    Value copy(other);
+    *this = std::move(copy);
+  }
+  return *this;
+}
+
+Value& Value::operator=(Value&& other) noexcept {
+  if (this == &other) return *this;
+  if (kind_ > SECURE) {
+    take(std::move(other));
+    return *this;
+  }
+  // `other` may live inside this value (v = std::move(v.get_array()[0])), so
+  // it is moved out before this value lets go of what it holds.
+  Value held(std::move(other));
+  destroy();
+  take(std::move(held));
+  return *this;
 }
 
 void Value::throw_type_error(Value_type wanted) const {
@@ -36,97 +117,189 @@ void Value::throw_type_error(Value_type wanted) const {
                    value_type_name(wanted));
 }
 
-const Object& Value::get_obj() const {
-  if (const auto* o = std::get_if<Object>(&v_)) return *o;
-  throw_type_error(obj_type);
-}
-
-Object& Value::get_obj() {
-  if (auto* o = std::get_if<Object>(&v_)) return *o;
-  throw_type_error(obj_type);
-}
-
-const Array& Value::get_array() const {
-  if (const auto* a = std::get_if<Array>(&v_)) return *a;
-  throw_type_error(array_type);
-}
-
-Array& Value::get_array() {
-  if (auto* a = std::get_if<Array>(&v_)) return *a;
-  throw_type_error(array_type);
-}
-
-const std::string& Value::get_str() const {
-  if (const auto* s = std::get_if<std::string>(&v_)) return *s;
-  throw_type_error(str_type);
-}
-
-const secure_string& Value::get_secure_str() const {
-  if (const auto* s = std::get_if<secure_string>(&v_)) return *s;
-  throw_type_error(secure_str_type);
-}
-
-bool Value::get_bool() const {
-  if (const auto* b = std::get_if<bool>(&v_)) return *b;
-  throw_type_error(bool_type);
-}
-
-int Value::get_int() const {
-  return static_cast<int>(get_int64());
-}
-
-bool Value::fits_int64() const noexcept {
-  if (std::holds_alternative<std::int64_t>(v_)) return true;
-  const auto* u = std::get_if<std::uint64_t>(&v_);
-  return u != nullptr && *u <= static_cast<std::uint64_t>(INT64_MAX);
-}
-
-bool Value::fits_uint64() const noexcept {
-  if (std::holds_alternative<std::uint64_t>(v_)) return true;
-  const auto* i = std::get_if<std::int64_t>(&v_);
-  return i != nullptr && *i >= 0;
-}
-
-std::int64_t Value::get_int64() const {
-  if (const auto* i = std::get_if<std::int64_t>(&v_)) return *i;
-  if (const auto* u = std::get_if<std::uint64_t>(&v_)) {
-    if (*u > static_cast<std::uint64_t>(INT64_MAX))
-      throw Type_Error("integer " + std::to_string(*u) + " is beyond the signed 64-bit range");
-    return static_cast<std::int64_t>(*u);
+std::int64_t Value::int64_slow() const {
+  if (kind_ == UINT) {
+    if (uint_ > static_cast<std::uint64_t>(INT64_MAX))
+      throw Type_Error("integer " + std::to_string(uint_) + " is beyond the signed 64-bit range");
+    return static_cast<std::int64_t>(uint_);
   }
   throw_type_error(int_type);
 }
 
-std::uint64_t Value::get_uint64() const {
-  if (const auto* u = std::get_if<std::uint64_t>(&v_)) return *u;
-  if (const auto* i = std::get_if<std::int64_t>(&v_)) {
-    if (*i < 0) throw Type_Error("integer " + std::to_string(*i) + " is negative, not unsigned");
-    return static_cast<std::uint64_t>(*i);
-  }
+std::uint64_t Value::uint64_slow() const {
+  if (kind_ == INT)
+    throw Type_Error("integer " + std::to_string(int_) + " is negative, not unsigned");
   throw_type_error(int_type);
-}
-
-double Value::get_real() const {
-  if (const auto* d = std::get_if<double>(&v_)) return *d;
-  if (const auto* i = std::get_if<std::int64_t>(&v_)) return static_cast<double>(*i);
-  if (const auto* u = std::get_if<std::uint64_t>(&v_)) return static_cast<double>(*u);
-  throw_type_error(real_type);
 }
 
 bool operator==(const Value& a, const Value& b) {
+  if (a.kind_ == b.kind_) {
+    switch (a.kind_) {
+      case Value::OBJ:
+        return a.obj_ == b.obj_;
+      case Value::ARR:
+        return a.arr_ == b.arr_;
+      case Value::STR:
+        return a.str_ == b.str_;
+      case Value::SECURE:
+        return a.secure_ == b.secure_;
+      case Value::BOOL:
+        return a.bool_ == b.bool_;
+      case Value::INT:
+        return a.int_ == b.int_;
+      case Value::REAL:
+        return a.real_ == b.real_;
+      case Value::NUL:
+        return true;
+      case Value::UINT:
+        return a.uint_ == b.uint_;
+    }
+  }
+  // Signed and unsigned forms of the same number are the same JSON value.
   if (a.type() == int_type && b.type() == int_type) {
-    // Signed and unsigned forms of the same number are the same JSON value.
-    if (a.is_uint64() == b.is_uint64()) return a.v_ == b.v_;
     const Value& s = a.is_uint64() ? b : a;
     const Value& u = a.is_uint64() ? a : b;
-    return s.get_int64() >= 0 && static_cast<std::uint64_t>(s.get_int64()) == u.get_uint64();
+    return s.int_ >= 0 && static_cast<std::uint64_t>(s.int_) == u.uint_;
   }
-  return a.v_ == b.v_;
+  return false;
 }
 
 Object& to_new_object(Value& v) {
   v = Object();
   return v.get_obj();
+}
+
+// ---- Member
+
+Member::Member(Copy, const std::string& key, Value&& value)
+    : first(detail::is_kept_key(&key) ? key : *detail::make_key(key)), second(std::move(value)) {}
+
+// ---- Object
+
+Object::Object(std::initializer_list<Member> members) {
+  reserve(members.size());
+  for (const Member& m : members)
+    insert(m);
+}
+
+Object::Object(const Object& other) {
+  if (other.size_ == 0) return;
+  grow(other.size_);
+  for (const Member& m : other) {
+    new (data_ + size_) Member(m);
+    ++size_;
+  }
+}
+
+Object& Object::operator=(const Object& other) {
+  if (this != &other) {
+    Object copy(other);
+    swap(copy);
+  }
+  return *this;
+}
+
+Object& Object::operator=(Object&& other) noexcept {
+  if (this != &other) {
+    Object taken(std::move(other));
+    swap(taken);
+  }
+  return *this;
+}
+
+Object::~Object() {
+  clear();
+  ::operator delete(data_);
+}
+
+void Object::clear() noexcept {
+  for (std::uint32_t i = size_; i > 0; --i)
+    data_[i - 1].~Member();
+  size_ = 0;
+}
+
+void Object::swap(Object& other) noexcept {
+  std::swap(data_, other.data_);
+  std::swap(size_, other.size_);
+  std::swap(capacity_, other.capacity_);
+}
+
+void Object::reserve(size_type n) {
+  if (n > capacity_) grow(n);
+}
+
+void Object::grow(std::size_t minimum) {
+  if (minimum > std::numeric_limits<std::uint32_t>::max()) throw std::length_error("Object::grow");
+  auto* bigger = static_cast<Member*>(::operator new(minimum * sizeof(Member)));
+  for (std::uint32_t i = 0; i < size_; ++i)
+    Member::relocate(bigger + i, data_ + i);
+  ::operator delete(data_);
+  data_ = bigger;
+  capacity_ = static_cast<std::uint32_t>(minimum);
+}
+
+Object::iterator Object::put(std::size_t pos, const std::string* key, Value&& value) {
+  if (size_ == capacity_) {
+    try {
+      // Objects built member by member are mostly small: 4, 6, 9, 13, ...
+      grow(std::max<std::size_t>(4, std::size_t{capacity_} + (capacity_ + 1) / 2));
+    } catch (...) {
+      detail::release_key(key);
+      throw;
+    }
+  }
+  for (std::size_t i = size_; i > pos; --i)
+    Member::relocate(data_ + i, data_ + i - 1);
+  new (data_ + pos) Member(Member::Adopt{}, key, std::move(value));
+  ++size_;
+  return data_ + pos;
+}
+
+std::pair<Object::iterator, bool> Object::insert(const Member& member) {
+  const std::size_t pos = position(member.first);
+  if (pos < size_ && data_[pos].first == member.first) return {data_ + pos, false};
+  Value v(member.second);
+  const std::string* key =
+      detail::is_kept_key(&member.first) ? &member.first : detail::make_key(member.first);
+  return {put(pos, key, std::move(v)), true};
+}
+
+Object::size_type Object::erase(std::string_view key) noexcept {
+  const_iterator it = find(key);
+  if (it == end()) return 0;
+  erase(it);
+  return 1;
+}
+
+Object::iterator Object::erase(const_iterator pos) noexcept {
+  const std::size_t at = static_cast<std::size_t>(pos - data_);
+  data_[at].~Member();
+  for (std::size_t i = at + 1; i < size_; ++i)
+    Member::relocate(data_ + i - 1, data_ + i);
+  --size_;
+  return data_ + at;
+}
+
+Value& Object::at(std::string_view key) {
+  iterator it = find(key);
+  if (it == end()) throw std::out_of_range("no member '" + std::string(key) + "'");
+  return it->second;
+}
+
+const Value& Object::at(std::string_view key) const {
+  const_iterator it = find(key);
+  if (it == end()) throw std::out_of_range("no member '" + std::string(key) + "'");
+  return it->second;
+}
+
+bool operator==(const Object& a, const Object& b) {
+  if (a.size_ != b.size_) return false;
+  for (std::uint32_t i = 0; i < a.size_; ++i) {
+    const Member& x = a.data_[i];
+    const Member& y = b.data_[i];
+    if ((&x.first != &y.first && x.first != y.first) || x.second != y.second) return false;
+  }
+  return true;
 }
 
 }  // namespace json_spirit

@@ -1,6 +1,11 @@
 #include "host/json_spirit/value.h"
 
 #include <limits>
+#include <map>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -85,6 +90,132 @@ TEST(Object, MembersIterateInAscendingKeyOrderOnePerKey) {
     keys += k;
   EXPECT_EQ(keys, "Aab");
   EXPECT_EQ(o["b"].get_int(), 4);
+}
+
+// Names short enough to be kept for the process and names too long to be,
+// which every object holds as strings of its own.
+std::vector<std::string> name_pool() {
+  std::vector<std::string> names = {"", "a", "A", "b", "zone", "zone_id", "instance_set", "z"};
+  for (int i = 0; i < 6; ++i)
+    names.push_back(std::string(70 + i, static_cast<char>('k' + i)));
+  return names;
+}
+
+std::map<std::string, int> as_map(const Object& o) {
+  std::map<std::string, int> m;
+  for (const auto& [k, v] : o)
+    m[k] = v.get_int();
+  return m;
+}
+
+std::string names_of(const Object& o) {
+  std::string names;
+  for (const auto& member : o)
+    names += member.first.substr(0, 4) + ",";
+  return names;
+}
+
+// Every way of changing an object, at random, against std::map as the model:
+// after each step the members must be the model's, in its order.
+TEST(Object, BehavesAsAMapFromNamesToValues) {
+  const std::vector<std::string> names = name_pool();
+  std::mt19937 rng(7);
+  Object o;
+  std::map<std::string, int> model;
+  for (int step = 0; step < 4000; ++step) {
+    const std::string& key = names[rng() % names.size()];
+    const int n = static_cast<int>(rng() % 1000);
+    switch (rng() % 7) {
+      case 0:
+        o[key] = n;
+        model[key] = n;
+        break;
+      case 1:
+        EXPECT_EQ(o.insert_or_assign(key, n).second, model.insert_or_assign(key, n).second);
+        break;
+      case 2:
+        EXPECT_EQ(o.emplace(key, n).second, model.emplace(key, n).second);
+        break;
+      case 3:
+        EXPECT_EQ(o.insert(Member(key, n)).second, model.insert({key, n}).second);
+        break;
+      case 4:
+        EXPECT_EQ(o.erase(key), model.erase(key));
+        break;
+      case 5:
+        if (!o.empty()) {
+          auto it = o.begin() + static_cast<std::ptrdiff_t>(rng() % o.size());
+          const std::string erased = it->first;
+          auto next = o.erase(it);
+          auto model_next = model.erase(model.find(erased));
+          EXPECT_EQ(next == o.end() ? "end" : next->first,
+                    model_next == model.end() ? "end" : model_next->first);
+        }
+        break;
+      case 6: {
+        Object copy(o);
+        o = Object();
+        o = std::move(copy);
+        break;
+      }
+    }
+    ASSERT_EQ(as_map(o), model) << "step " << step;
+    EXPECT_EQ(o.count(key), model.count(key));
+    EXPECT_EQ(o.find(key) == o.end(), model.find(key) == model.end());
+  }
+}
+
+TEST(Object, CopiesAreIndependentAndCompareByContent) {
+  const std::string long_name(100, 'x');
+  Object o{{long_name, 1}, {"b", Object{{"c", "d"}}}, {"a", Array{1, "two"}}};
+  Object copy = o;
+  EXPECT_EQ(copy, o);
+  copy[long_name] = 2;
+  copy.erase("b");
+  EXPECT_EQ(o.at(long_name), Value(1));
+  EXPECT_EQ(o.at("b").get_obj().at("c"), Value("d"));
+  EXPECT_NE(copy, o);
+  // The same members given in another order make an equal object.
+  EXPECT_EQ((Object{{"b", Object{{"c", "d"}}}, {"a", Array{1, "two"}}, {long_name, 1}}), o);
+
+  Object moved = std::move(o);
+  EXPECT_TRUE(o.empty());  // NOLINT(bugprone-use-after-move): a moved-from object is empty
+  EXPECT_EQ(moved.size(), 3u);
+  EXPECT_THROW(moved.at("missing"), std::out_of_range);
+  // std::map keeps the first of repeated names given to its constructor.
+  EXPECT_EQ((Object{{"k", 1}, {"k", 2}}).at("k"), Value(1));
+}
+
+// A value given a part of itself must not lose it on the way.
+TEST(Value, TakesOverAPartOfItself) {
+  Value copied(Array{Object{{"inner", Array{"x"}}}, 2});
+  copied = copied.get_array()[0];
+  EXPECT_EQ(copied, (Object{{"inner", Array{"x"}}}));
+  Value moved(Object{{"m", Array{"y", 3}}});
+  moved = std::move(moved.get_obj()["m"]);
+  EXPECT_EQ(moved, (Array{"y", 3}));
+}
+
+// Names are kept for the whole process from any thread; names beyond the
+// table's room get strings of their own and work the same.
+TEST(Object, NamesMadeOnSeveralThreadsAtOnce) {
+  auto build = [](int thread) {
+    Object o;
+    for (int i = 0; i < 3000; ++i)
+      o["name-" + std::to_string(i % 2500) + "-" + std::to_string(i % 3 == 0 ? 0 : thread)] = i;
+    return o;
+  };
+  std::vector<Object> built(4);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([&built, &build, t] { built[t] = build(t + 1); });
+  for (std::thread& t : threads)
+    t.join();
+  for (int t = 0; t < 4; ++t) {
+    EXPECT_EQ(built[t], build(t + 1));
+    EXPECT_EQ(built[t].at("name-3-0"), Value(3));
+    EXPECT_EQ(names_of(built[t]).substr(0, 10), "name,name,");
+  }
 }
 
 class Object_Get : public ::testing::Test {

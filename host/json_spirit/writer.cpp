@@ -1,6 +1,7 @@
 #include "host/json_spirit/writer.h"
 
 #include <charconv>
+#include <cstring>
 
 #include <boost/json/serializer.hpp>
 #include <boost/json/value.hpp>
@@ -8,11 +9,15 @@
 namespace json_spirit {
 namespace {
 
+// Writes into a buffer on the stack and hands the text on in blocks, so that
+// each character costs a store rather than a call; the text itself grows as
+// std::string grows, touching no more memory than it holds.
 class Writer {
  public:
   Writer(std::string& out, bool pretty) : out_(out), pretty_(pretty) {}
 
   void write_top(const Object& o) { write_object(o, 0); }
+  void finish() { flush(); }
 
   void write(const Value& v, int depth) {
     switch (v.type()) {
@@ -29,7 +34,11 @@ class Writer {
         write_string({v.get_secure_str().data(), v.get_secure_str().size()});
         break;
       case bool_type:
-        out_ += v.get_bool() ? "true" : "false";
+        if (v.get_bool()) {
+          put("true", 4);
+        } else {
+          put("false", 5);
+        }
         break;
       case int_type:
         if (v.is_uint64()) {
@@ -42,50 +51,72 @@ class Writer {
         write_real(v.get_real());
         break;
       case null_type:
-        out_ += "null";
+        put("null", 4);
         break;
     }
   }
 
  private:
+  static constexpr std::size_t BLOCK = 16384;
+
   void write_object(const Object& o, int depth) {
-    out_ += '{';
+    put('{');
     bool first = true;
     for (const auto& [key, value] : o) {
-      if (!first) out_ += ',';
+      if (!first) put(',');
       first = false;
       newline(depth + 1);
       write_string(key);
-      out_ += pretty_ ? ": " : ":";
+      if (pretty_) {
+        put(": ", 2);
+      } else {
+        put(':');
+      }
       write(value, depth + 1);
     }
     if (!o.empty()) newline(depth);
-    out_ += '}';
+    put('}');
   }
 
   void write_array(const Array& a, int depth) {
-    out_ += '[';
+    put('[');
     bool first = true;
     for (const Value& value : a) {
-      if (!first) out_ += ',';
+      if (!first) put(',');
       first = false;
       newline(depth + 1);
       write(value, depth + 1);
     }
     if (!a.empty()) newline(depth);
-    out_ += ']';
+    put(']');
   }
 
   void newline(int depth) {
     if (!pretty_) return;
-    out_ += '\n';
-    out_.append(static_cast<std::size_t>(depth) * 2, ' ');
+    put('\n');
+    for (int i = 0; i < depth; ++i)
+      put("  ", 2);
   }
 
-  // Quoting and escaping are Boost.JSON's.
-  void write_string(boost::json::string_view s) {
-    serializer_.reset(s);
+  // A string with nothing to escape (the common case) is copied between its
+  // quotes; quoting and escaping any other is Boost.JSON's.
+  void write_string(std::string_view s) {
+    if (!needs_escape(s)) {
+      put('"');
+      put(s.data(), s.size());
+      put('"');
+      return;
+    }
+    serializer_.reset(boost::json::string_view(s.data(), s.size()));
     drain();
+  }
+
+  static bool needs_escape(std::string_view s) noexcept {
+    for (char c : s) {
+      const auto u = static_cast<unsigned char>(c);
+      if (u < 0x20 || c == '"' || c == '\\') return true;
+    }
+    return false;
   }
 
   void write_real(double d) {
@@ -96,22 +127,46 @@ class Writer {
 
   template <class N>
   void write_number(N n) {
-    char buf[24];
-    auto res = std::to_chars(buf, buf + sizeof buf, n);
-    out_.append(buf, res.ptr);
+    room(24);
+    pos_ = std::to_chars(buf_ + pos_, buf_ + BLOCK, n).ptr - buf_;
   }
 
   void drain() {
-    char buf[256];
     while (!serializer_.done()) {
-      boost::json::string_view part = serializer_.read(buf, sizeof buf);
-      out_.append(part.data(), part.size());
+      room(256);
+      boost::json::string_view part = serializer_.read(buf_ + pos_, BLOCK - pos_);
+      pos_ += part.size();
     }
+  }
+
+  void put(char c) {
+    if (pos_ == BLOCK) flush();
+    buf_[pos_++] = c;
+  }
+  void put(const char* s, std::size_t n) {
+    if (n > BLOCK - pos_) {
+      flush();
+      if (n > BLOCK) {
+        out_.append(s, n);
+        return;
+      }
+    }
+    std::memcpy(buf_ + pos_, s, n);
+    pos_ += n;
+  }
+  void room(std::size_t n) {
+    if (BLOCK - pos_ < n) flush();
+  }
+  void flush() {
+    out_.append(buf_, pos_);
+    pos_ = 0;
   }
 
   std::string& out_;
   bool pretty_;
   boost::json::serializer serializer_;
+  std::size_t pos_ = 0;
+  char buf_[BLOCK];
 };
 
 }  // namespace
@@ -119,15 +174,13 @@ class Writer {
 JSON_Dump::JSON_Dump(const Value& value, bool pretty) {
   Writer writer(text_, pretty);
   writer.write(value, 0);
+  writer.finish();
 }
-
-}  // namespace json_spirit
-
-namespace json_spirit {
 
 JSON_Dump::JSON_Dump(const Object& object, bool pretty) {
   Writer writer(text_, pretty);
   writer.write_top(object);
+  writer.finish();
 }
 
 }  // namespace json_spirit

@@ -40,6 +40,32 @@ TEST(JSON_Dump, RealsReadBackEqual) {
   }
 }
 
+// Texts far larger than the writer's buffer, strings longer than it, and
+// escapes anywhere in them, written compact and indented, read back equal.
+TEST(JSON_Dump, LargeTextsReadBackEqual) {
+  Array strings;
+  for (std::size_t n : {0u, 1u, 255u, 256u, 16383u, 16384u, 16385u, 40000u}) {
+    strings.push_back(std::string(n, 'x'));
+    std::string escaped(n, 'y');
+    for (std::size_t i = 0; i < n; i += 997)
+      escaped[i] = i % 2 ? '"' : '\n';
+    strings.push_back(escaped);
+  }
+  Object records;
+  for (int i = 0; i < 3000; ++i)
+    records["i-" + std::to_string(i)] =
+        Object{{"status", "running"}, {"size", i}, {"ok", i % 2 == 0}};
+  const Value doc(Object{{"strings", strings}, {"records", records}, {"real", 0.1}});
+  for (bool pretty : {false, true}) {
+    const std::string text = JSON_Dump(doc, pretty).str();
+    Value back;
+    ASSERT_TRUE(read(text, back)) << "pretty " << pretty;
+    EXPECT_EQ(back, doc) << "pretty " << pretty;
+  }
+  EXPECT_EQ(JSON_Dump(Array{std::string(20000, 'z')}, false).str(),
+            "[\"" + std::string(20000, 'z') + "\"]");
+}
+
 TEST(JSON_Dump, PrettyIndentsByTwo) {
   Object o{{"a", Array{1, 2}}, {"b", Object()}, {"c", Array()}};
   EXPECT_EQ(JSON_Dump(o, true).str(),
