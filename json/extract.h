@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "host/json_spirit/object_get.h"
 #include "host/json_spirit/value.h"
@@ -10,7 +11,7 @@
 namespace json_spirit {
 
 // A port-sized read: the 64-bit integer narrowed to 16 bits.
-bool object_get(const Object& obj, const std::string& key, unsigned short& out);
+bool object_get(const Object& obj, std::string_view key, unsigned short& out);
 
 }  // namespace json_spirit
 
@@ -36,12 +37,12 @@ class Object_Extractor {
       : obj_(obj), flags_(flags) {}
 
   template <class T>
-  Object_Extractor& operator()(const std::string& key, T& out) {
+  Object_Extractor& operator()(std::string_view key, T& out) {
     return (*this)(key, out, flags_);
   }
 
   template <class T>
-  Object_Extractor& operator()(const std::string& key, T& out, unsigned flags) {
+  Object_Extractor& operator()(std::string_view key, T& out, unsigned flags) {
     if (!read(key, out, (flags & FG_THROW) != 0)) ++missed_;
     return *this;
   }
@@ -55,7 +56,7 @@ class Object_Extractor {
   using Array = json_spirit::Array;
 
   template <class Int>
-  bool read_int(const std::string& key, Int& out, bool must) {
+  bool read_int(std::string_view key, Int& out, bool must) {
     std::int64_t n = 0;
     if (must) {
       n = json_spirit::object_get_int64_or_throw(obj_, key);
@@ -66,67 +67,65 @@ class Object_Extractor {
     return true;
   }
 
-  bool read(const std::string& key, int& out, bool must) { return read_int(key, out, must); }
-  bool read(const std::string& key, unsigned short& out, bool must) {
+  bool read(std::string_view key, int& out, bool must) { return read_int(key, out, must); }
+  bool read(std::string_view key, unsigned short& out, bool must) {
     return read_int(key, out, must);
   }
-  bool read(const std::string& key, std::int64_t& out, bool must) {
-    return read_int(key, out, must);
-  }
+  bool read(std::string_view key, std::int64_t& out, bool must) { return read_int(key, out, must); }
 
-  bool read(const std::string& key, std::uint64_t& out, bool must) {
+  bool read(std::string_view key, std::uint64_t& out, bool must) {
     if (!must) return json_spirit::object_get(obj_, key, out);
     out = json_spirit::object_get_uint64_or_throw(obj_, key);
     return true;
   }
 
-  bool read(const std::string& key, bool& out, bool must) {
+  bool read(std::string_view key, bool& out, bool must) {
     if (!must) return json_spirit::object_get(obj_, key, out);
     out = json_spirit::object_get_bool_or_throw(obj_, key);
     return true;
   }
 
-  bool read(const std::string& key, double& out, bool must) {
+  bool read(std::string_view key, double& out, bool must) {
     if (!must) return json_spirit::object_get(obj_, key, out);
     out = json_spirit::object_get_real_or_throw(obj_, key);
     return true;
   }
 
-  bool read(const std::string& key, std::string& out, bool must) {
+  bool read(std::string_view key, std::string& out, bool must) {
     if (!must) return json_spirit::object_get(obj_, key, out);
     out = json_spirit::object_get_str_or_throw(obj_, key);
     return true;
   }
 
-  bool read(const std::string& key, secure_string& out, bool must) {
+  bool read(std::string_view key, secure_string& out, bool must) {
     const std::string* s = nullptr;
     if (!read(key, s, must)) return false;
     out.assign(s->data(), s->size());
     return true;
   }
 
-  bool read(const std::string& key, const std::string*& out, bool must) {
+  bool read(std::string_view key, const std::string*& out, bool must) {
     const std::string* s = must ? &json_spirit::object_get_str_or_throw(obj_, key)
                                 : json_spirit::object_get_str(obj_, key);
     if (s) out = s;
     return s != nullptr;
   }
 
-  bool read(const std::string& key, const Object*& out, bool must) {
+  bool read(std::string_view key, const Object*& out, bool must) {
     const Object* o = must ? &json_spirit::object_get_object_or_throw(obj_, key)
                            : json_spirit::object_get_object(obj_, key);
     if (o) out = o;
     return o != nullptr;
   }
 
-  bool read(const std::string& key, const Value*& out, bool must) {
+  bool read(std::string_view key, const Value*& out, bool must) {
     const Value* v = must ? &json_spirit::object_get_value_or_throw(obj_, key)
                           : json_spirit::object_get_value(obj_, key);
     if (v) out = v;
     return v != nullptr;
   }
 
-  bool read(const std::string& key, const Array*& out, bool must) {
+  bool read(std::string_view key, const Array*& out, bool must) {
     const Value* v = nullptr;
     if (!read(key, v, must)) return false;
     if (must) {

@@ -6,68 +6,67 @@
 
 namespace qingcloud {
 
-void JSON_Pointer_Extractor::throw_missing(const std::string& path) const {
-  throw std::domain_error("JSON Pointer path '" + root_path_ + path + "' not exist in JSON!");
+void JSON_Pointer_Extractor::throw_missing(std::string_view path) const {
+  throw std::domain_error("JSON Pointer path '" + root_path_ + std::string(path) +
+                          "' not exist in JSON!");
 }
 
 template <class T>
-JSON_Pointer_Extractor& JSON_Pointer_Extractor::read(const std::string& path, T& out) {
+JSON_Pointer_Extractor& JSON_Pointer_Extractor::read(std::string_view path, T& out) {
   if (flags_ & FG_BRK_UNT_CHROOT) return *this;
-  json_spirit::JSON_Pointer pointer;
-  if (pointer.path(path, false) && pointer.get(*root_, out)) return *this;
+  if (json_spirit::JSON_Pointer::get(*root_, path, out)) return *this;
   if (flags_ & FG_THROW) throw_missing(path);
   return *this;
 }
 
-JSON_Pointer_Extractor& JSON_Pointer_Extractor::operator()(const std::string& path,
+JSON_Pointer_Extractor& JSON_Pointer_Extractor::operator()(std::string_view path,
                                                            std::string& out) {
   return read(path, out);
 }
 
-JSON_Pointer_Extractor& JSON_Pointer_Extractor::operator()(const std::string& path, int& out) {
+JSON_Pointer_Extractor& JSON_Pointer_Extractor::operator()(std::string_view path, int& out) {
   return read(path, out);
 }
 
-JSON_Pointer_Extractor& JSON_Pointer_Extractor::operator()(const std::string& path,
+JSON_Pointer_Extractor& JSON_Pointer_Extractor::operator()(std::string_view path,
                                                            std::uint64_t& out) {
   return read(path, out);
 }
 
-JSON_Pointer_Extractor& JSON_Pointer_Extractor::operator()(const std::string& path,
+JSON_Pointer_Extractor& JSON_Pointer_Extractor::operator()(std::string_view path,
                                                            const json_spirit::Value*& out) {
   return read(path, out);
 }
 
-JSON_Pointer_Extractor& JSON_Pointer_Extractor::operator()(const std::string& path,
+JSON_Pointer_Extractor& JSON_Pointer_Extractor::operator()(std::string_view path,
                                                            const json_spirit::Array*& out) {
   return read(path, out);
 }
 
 JSON_Pointer_Extractor& JSON_Pointer_Extractor::move_root(const json_spirit::Value& from,
-                                                          std::string base,
-                                                          const std::string& path) {
-  json_spirit::JSON_Pointer pointer;
-  const json_spirit::Value* target = nullptr;
-  if (pointer.path(path, false) && pointer.get(from, target)) {
+                                                          std::string base, std::string_view path) {
+  if (const json_spirit::Value* target = json_spirit::JSON_Pointer::resolve(from, path)) {
     root_ = target;
-    root_path_ = std::move(base) + path;
+    base.append(path.data(), path.size());
+    root_path_ = std::move(base);
     flags_ &= ~static_cast<unsigned>(FG_BRK_UNT_CHROOT);
     return *this;
   }
   if (flags_ & FG_THROW) {
-    throw std::domain_error("JSON Pointer path '" + base + path + "' not exist in JSON!");
+    throw std::domain_error("JSON Pointer path '" + base + std::string(path) +
+                            "' not exist in JSON!");
   }
   flags_ |= FG_BRK_UNT_CHROOT;
   return *this;
 }
 
-JSON_Pointer_Extractor& JSON_Pointer_Extractor::chroot(const std::string& path) {
+JSON_Pointer_Extractor& JSON_Pointer_Extractor::chroot(std::string_view path) {
   // Below a root that could not be reached there is nothing to move to.
   if (flags_ & FG_BRK_UNT_CHROOT) return *this;
   return move_root(*root_, root_path_, path);
 }
 
-JSON_Pointer_Extractor& JSON_Pointer_Extractor::chroot_abs(const std::string& path) {
+JSON_Pointer_Extractor& JSON_Pointer_Extractor::chroot_abs(std::string_view path) {
   return move_root(doc_, std::string(), path);
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "host/json_spirit/value.h"
 #include "json/extract.h"
@@ -25,16 +26,16 @@ class JSON_Pointer_Extractor {
   JSON_Pointer_Extractor(const json_spirit::Value& document, unsigned flags) noexcept
       : doc_(document), root_(&document), flags_(flags) {}
 
-  JSON_Pointer_Extractor& operator()(const std::string& path, std::string& out);
-  JSON_Pointer_Extractor& operator()(const std::string& path, int& out);
-  JSON_Pointer_Extractor& operator()(const std::string& path, std::uint64_t& out);
-  JSON_Pointer_Extractor& operator()(const std::string& path, const json_spirit::Value*& out);
-  JSON_Pointer_Extractor& operator()(const std::string& path, const json_spirit::Array*& out);
+  JSON_Pointer_Extractor& operator()(std::string_view path, std::string& out);
+  JSON_Pointer_Extractor& operator()(std::string_view path, int& out);
+  JSON_Pointer_Extractor& operator()(std::string_view path, std::uint64_t& out);
+  JSON_Pointer_Extractor& operator()(std::string_view path, const json_spirit::Value*& out);
+  JSON_Pointer_Extractor& operator()(std::string_view path, const json_spirit::Array*& out);
 
   // Moves the root to the value at `path` below the current root.
-  JSON_Pointer_Extractor& chroot(const std::string& path);
+  JSON_Pointer_Extractor& chroot(std::string_view path);
   // Moves the root to the value at `path` from the document's top.
-  JSON_Pointer_Extractor& chroot_abs(const std::string& path);
+  JSON_Pointer_Extractor& chroot_abs(std::string_view path);
   // Moves the root back to the document's top.
   JSON_Pointer_Extractor& no_chroot();
 
@@ -43,10 +44,10 @@ class JSON_Pointer_Extractor {
 
  private:
   template <class T>
-  JSON_Pointer_Extractor& read(const std::string& path, T& out);
+  JSON_Pointer_Extractor& read(std::string_view path, T& out);
   JSON_Pointer_Extractor& move_root(const json_spirit::Value& from, std::string base,
-                                    const std::string& path);
-  [[noreturn]] void throw_missing(const std::string& path) const;
+                                    std::string_view path);
+  [[noreturn]] void throw_missing(std::string_view path) const;
 
   const json_spirit::Value& doc_;
   const json_spirit::Value* root_;

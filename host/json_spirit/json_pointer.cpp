@@ -53,7 +53,7 @@ bool unescape_token(const std::string& raw, std::string& token) {
 
 // An array index is "0" or digits without a leading zero; "-" (one past the
 // end) never resolves to a value.
-bool array_index(const std::string& token, std::size_t size, std::size_t& index) {
+bool array_index(std::string_view token, std::size_t size, std::size_t& index) {
   if (token.empty() || (token.size() > 1 && token[0] == '0')) return false;
   std::size_t n = 0;
   for (char c : token) {
@@ -92,64 +92,105 @@ bool JSON_Pointer::path(const std::string& text, bool uri_fragment) {
   return true;
 }
 
+namespace {
+
+// The member or element that `token` names within `v`, or null.
+const Value* step(const Value* v, std::string_view token) {
+  switch (v->type()) {
+    case obj_type: {
+      const Object& o = v->get_obj();
+      auto it = o.find(token);
+      return it == o.end() ? nullptr : &it->second;
+    }
+    case array_type: {
+      const Array& a = v->get_array();
+      std::size_t i = 0;
+      return array_index(token, a.size(), i) ? &a[i] : nullptr;
+    }
+    default:
+      return nullptr;
+  }
+}
+
+}  // namespace
+
 const Value* JSON_Pointer::resolve(const Value& root) const {
   const Value* v = &root;
   for (const std::string& token : tokens_) {
-    switch (v->type()) {
-      case obj_type: {
-        const Object& o = v->get_obj();
-        auto it = o.find(token);
-        if (it == o.end()) return nullptr;
-        v = &it->second;
-        break;
-      }
-      case array_type: {
-        const Array& a = v->get_array();
-        std::size_t i = 0;
-        if (!array_index(token, a.size(), i)) return nullptr;
-        v = &a[i];
-        break;
-      }
-      default:
-        return nullptr;
-    }
+    v = step(v, token);
+    if (!v) return nullptr;
   }
   return v;
 }
 
-bool JSON_Pointer::get(const Value& root, std::string& out) const {
-  const Value* v = resolve(root);
+const Value* JSON_Pointer::resolve(const Value& root, std::string_view text) {
+  if (!text.empty() && text[0] != '/') return nullptr;
+  const Value* v = &root;
+  std::string unescaped;
+  std::size_t start = 1;
+  while (start <= text.size() && !text.empty()) {
+    std::size_t end = text.find('/', start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view token = text.substr(start, end - start);
+    if (token.find('~') != std::string_view::npos) {
+      if (!unescape_token(std::string(token), unescaped)) return nullptr;
+      token = unescaped;
+    }
+    // A text that is not a pointer resolves to nothing, however far it gets.
+    if (v) v = step(v, token);
+    start = end + 1;
+  }
+  return v;
+}
+
+bool JSON_Pointer::take(const Value* v, std::string& out) {
   if (!v || v->type() != str_type) return false;
   out = v->get_str();
   return true;
 }
 
-bool JSON_Pointer::get(const Value& root, int& out) const {
-  const Value* v = resolve(root);
+bool JSON_Pointer::take(const Value* v, int& out) {
   if (!v || !v->fits_int64()) return false;
   out = v->get_int();
   return true;
 }
 
-bool JSON_Pointer::get(const Value& root, std::uint64_t& out) const {
-  const Value* v = resolve(root);
+bool JSON_Pointer::take(const Value* v, std::uint64_t& out) {
   if (!v || !v->fits_uint64()) return false;
   out = v->get_uint64();
   return true;
 }
 
-bool JSON_Pointer::get(const Value& root, const Value*& out) const {
-  const Value* v = resolve(root);
+bool JSON_Pointer::take(const Value* v, const Value*& out) {
   if (!v) return false;
   out = v;
   return true;
 }
 
-bool JSON_Pointer::get(const Value& root, const Array*& out) const {
-  const Value* v = resolve(root);
+bool JSON_Pointer::take(const Value* v, const Array*& out) {
   if (!v || v->type() != array_type) return false;
   out = &v->get_array();
   return true;
+}
+
+bool JSON_Pointer::get(const Value& root, std::string& out) const {
+  return take(resolve(root), out);
+}
+
+bool JSON_Pointer::get(const Value& root, int& out) const {
+  return take(resolve(root), out);
+}
+
+bool JSON_Pointer::get(const Value& root, std::uint64_t& out) const {
+  return take(resolve(root), out);
+}
+
+bool JSON_Pointer::get(const Value& root, const Value*& out) const {
+  return take(resolve(root), out);
+}
+
+bool JSON_Pointer::get(const Value& root, const Array*& out) const {
+  return take(resolve(root), out);
 }
 
 }  // namespace json_spirit

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "host/json_spirit/value.h"
@@ -30,7 +31,24 @@ class JSON_Pointer {
   bool get(const Value& root, const Value*& out) const;
   bool get(const Value& root, const Array*& out) const;
 
+  // The same as setting the pointer from `text` (not a URI fragment) and
+  // resolving or getting it, without keeping the pointer: null, or false,
+  // for text that is not a pointer too.  Reads record members without
+  // making a token list each time.
+  static const Value* resolve(const Value& root, std::string_view text);
+  template <class T>
+  static bool get(const Value& root, std::string_view text, T& out) {
+    return take(resolve(root, text), out);
+  }
+
  private:
+  // `out` set from `v` when it is of that kind.
+  static bool take(const Value* v, std::string& out);
+  static bool take(const Value* v, int& out);
+  static bool take(const Value* v, std::uint64_t& out);
+  static bool take(const Value* v, const Value*& out);
+  static bool take(const Value* v, const Array*& out);
+
   std::string text_;
   std::vector<std::string> tokens_;
 };

@@ -66,6 +66,24 @@ TEST_F(JSON_Pointer_Rfc, UnresolvedAndInvalidPointers) {
   EXPECT_EQ(p.path(), "/foo");  // a refused text leaves the pointer as it was
 }
 
+// Resolving straight from the text gives what a pointer set from the text
+// gives, for every text, a refused one included.
+TEST_F(JSON_Pointer_Rfc, ResolvingFromTheTextAsAPointerWould) {
+  for (const char* text :
+       {"", "/", "/foo", "/foo/0", "/foo/1", "/foo/2", "/foo/-", "/foo/01", "/a~1b", "/m~0n",
+        "/m~n", "/a~2b", "/a~", "foo", "//", "/ ", "/ /x", "/foo/0/x", "/missing/~2"}) {
+    JSON_Pointer p;
+    const Value* expected = p.path(text, false) ? p.resolve(doc) : nullptr;
+    EXPECT_EQ(JSON_Pointer::resolve(doc, text), expected) << text;
+  }
+  std::string s;
+  EXPECT_TRUE(JSON_Pointer::get(doc, "/foo/1", s));
+  EXPECT_EQ(s, "baz");
+  int n = -1;
+  EXPECT_FALSE(JSON_Pointer::get(doc, "/foo/1", n));
+  EXPECT_EQ(n, -1);
+}
+
 TEST_F(JSON_Pointer_Rfc, TypedGetsCheckTheKind) {
   JSON_Pointer p;
   ASSERT_TRUE(p.path("/foo/1", false));
