@@ -1,5 +1,7 @@
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <exception>
 #include <utility>
 
@@ -18,7 +20,12 @@ template <class Container, class... Args>
 bool loads_from_api(const json_spirit::Value& value, Container& resources, const Args&... args) {
   try {
     const json_spirit::Array& elements = value.get_array();
-    if (!elements.empty()) resources.reserve(resources.size() + elements.size());
+    // Pages come one after another: growing by one page at a time would move
+    // every record loaded so far on every page.
+    const std::size_t needed = resources.size() + elements.size();
+    if (needed > resources.capacity()) {
+      resources.reserve(std::max(needed, 2 * resources.capacity()));
+    }
     for (const json_spirit::Value& element : elements) {
       typename Container::value_type resource;
       resource.load_from_api_or_throw(element, args...);
