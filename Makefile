@@ -11,8 +11,9 @@ export CCACHE_NOHASHDIR := 1
 
 all: build
 
+# What the build and every test need, the browser test's Chromium included.
 deps:
-	@scripts/install-deps.sh
+	@scripts/install-deps.sh browser
 
 # configure <dir> <extra cmake arguments>
 define configure

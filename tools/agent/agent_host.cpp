@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include <ace/Log_Msg.h>
+
 #include "host/agent/global_json_rpc.h"
 #include "host/json_spirit/reader.h"
 
@@ -69,6 +71,10 @@ bool Agent_Host::start(const Agent_Home& home, const std::string& plugin_path, s
   return true;
 }
 
+void Agent_Host::add_method(const std::string& name, Host_Method method) {
+  methods_[name] = std::move(method);
+}
+
 JSON_RPC_Handler* Agent_Host::handler_for(const std::string& method) const {
   if (method == LIST_METHOD) return list_;
   if (method == LOGIN_METHOD) return login_;
@@ -117,6 +123,17 @@ json_spirit::Value Agent_Host::handle_json(const json_spirit::Value& message) {
     return json_rpc_error(json_spirit::Value(), JSON_RPC_INVALID_REQUEST, "Invalid Request");
   }
   const auto& request = static_cast<const JSON_RPC_Request&>(*parsed);
+  if (auto own = methods_.find(request.method()); own != methods_.end()) {
+    try {
+      json_spirit::Value answer = own->second(request);
+      if (parsed->kind() == JSON_RPC_Object::KIND_NOTIFICATION) return json_spirit::Value();
+      return answer;
+    } catch (const std::exception& e) {
+      ACE_ERROR((LM_ERROR, "%N:%l: Host method '%s' failed, exception: %s.\n",
+                 request.method().c_str(), e.what()));
+      return json_rpc_error(request.id(), JSON_RPC_INTERNAL_ERROR, "Internal error");
+    }
+  }
   JSON_RPC_Handler* handler = handler_for(request.method());
   if (!handler) {
     if (parsed->kind() == JSON_RPC_Object::KIND_NOTIFICATION) return json_spirit::Value();

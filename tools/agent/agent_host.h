@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -29,6 +31,12 @@ class Agent_Host {
   // "qingcloud.query" from `home`, which must outlive this host.
   bool start(const Agent_Home& home, const std::string& plugin_path, std::string& error);
 
+  // A method of the host's own, answered beside the plug-in's: it gets the
+  // request and returns the answer (a response or an error).  Added before
+  // requests arrive; it may be called from several threads at once.
+  using Host_Method = std::function<json_spirit::Value(const JSON_RPC_Request&)>;
+  void add_method(const std::string& name, Host_Method method);
+
   // One request of `method`: the answer sent (a response or an error), or
   // null when the handler sent none.
   json_spirit::Value request(const std::string& method, const json_spirit::Value& params,
@@ -51,6 +59,7 @@ class Agent_Host {
   JSON_RPC_Handler* login_ = nullptr;
   JSON_RPC_Handler_Exterminator gobble_login_ = nullptr;
   bool serving_query_ = false;
+  std::map<std::string, Host_Method> methods_;
 };
 
 // A JSON-RPC error answer as the host writes it.

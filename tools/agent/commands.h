@@ -15,4 +15,5 @@ int ls_command(const Command_Args& args);
 int search_command(const Command_Args& args);
 int tree_command(const Command_Args& args);
 int rpc_command(const Command_Args& args);
+int serve_command(const Command_Args& args);
 int client_command(const Command_Args& args);

@@ -23,6 +23,7 @@ const Command COMMANDS[] = {
     {"search", search_command, "search an environment's zones, hosts or instances"},
     {"tree", tree_command, "walk and print an environment's inventory tree"},
     {"rpc", rpc_command, "answer JSON-RPC requests on standard input, one a line"},
+    {"serve", serve_command, "serve JSON-RPC over HTTP and a console for the browser"},
     {"client", client_command, "run one operation of the platform's clients"},
 };
 

@@ -1,0 +1,340 @@
+// The console: talks JSON-RPC 2.0 to the host at /rpc, loads the inventory
+// tree one level at a time as the backup console does, and shows every
+// failure in words next to what caused it.
+'use strict';
+
+const GIB = 1024 * 1024 * 1024;
+let nextId = 1;
+let pending = 0;
+let zones = [];  // of the environment being browsed, from the top of its tree
+let treeGeneration = 0;  // a newer load of the tree makes older answers moot
+
+const $ = (id) => document.getElementById(id);
+
+function element(tag, attributes = {}, ...children) {
+  const e = document.createElement(tag);
+  for (const [name, value] of Object.entries(attributes)) {
+    if (name === 'className') e.className = value;
+    else if (name.startsWith('on')) e.addEventListener(name.slice(2), value);
+    else e.setAttribute(name, value);
+  }
+  for (const child of children) {
+    if (child !== null && child !== undefined) e.append(child);
+  }
+  return e;
+}
+
+function busy(delta) {
+  pending += delta;
+  $('busy').hidden = pending === 0;
+  document.body.classList.toggle('busy', pending > 0);
+}
+
+class RpcError extends Error {
+  constructor(error) {
+    super(`${error.message} (error ${error.code})`);
+    this.code = error.code;
+  }
+}
+
+async function rpc(method, params) {
+  busy(1);
+  try {
+    let response;
+    try {
+      response = await fetch('/rpc', {
+        method: 'POST',
+        credentials: 'same-origin',
+        headers: {'Content-Type': 'application/json'},
+        body: JSON.stringify({jsonrpc: '2.0', id: nextId++, method, params}),
+      });
+    } catch (e) {
+      throw new Error('the host does not answer; is qingcloud-agent serve still running?');
+    }
+    if (response.status === 401) {
+      throw new Error('not allowed: open the address that qingcloud-agent serve printed');
+    }
+    if (!response.ok) throw new Error(`the host answered HTTP ${response.status}`);
+    const answer = await response.json();
+    if (answer.error) throw new RpcError(answer.error);
+    return answer.result;
+  } finally {
+    busy(-1);
+  }
+}
+
+// Runs `work` with `button` disabled, `out` saying what happened.
+async function guarded(button, out, work) {
+  button.disabled = true;
+  out.className = 'result';
+  out.textContent = 'working\u2026';
+  try {
+    await work();
+  } catch (e) {
+    out.className = 'result error';
+    out.textContent = e.message;
+  } finally {
+    button.disabled = false;
+  }
+}
+
+// Environments ------------------------------------------------------------
+
+function currentEnvironment() {
+  return $('env-select').value;
+}
+
+async function loadEnvironments() {
+  $('env-error').hidden = true;
+  let list;
+  try {
+    list = await rpc('host.environments.list', {});
+  } catch (e) {
+    $('env-error').textContent = `Cannot list the environments: ${e.message}`;
+    $('env-error').hidden = false;
+    return;
+  }
+  const rows = $('env-rows');
+  rows.replaceChildren();
+  const select = $('env-select');
+  const chosen = select.value;
+  select.replaceChildren();
+  for (const env of list) {
+    const result = element('span', {className: 'result', role: 'status'});
+    const test = element('button', {type: 'button', className: 'test'}, 'test connection');
+    test.addEventListener('click', () => guarded(test, result, async () => {
+      const answer = await rpc('host.environments.test', {uuid: env.uuid});
+      result.className = answer.status ? 'result ok' : 'result error';
+      result.textContent = answer.status ? 'connected' : answer.message;
+    }));
+    const browse = element('button', {type: 'button'}, 'browse');
+    browse.addEventListener('click', () => {
+      select.value = env.uuid;
+      loadTree();
+    });
+    const remove = element('button', {type: 'button'}, 'remove');
+    remove.addEventListener('click', () => guarded(remove, result, async () => {
+      await rpc('host.environments.remove', {uuid: env.uuid});
+      await loadEnvironments();
+    }));
+    rows.append(element('tr', {'data-uuid': env.uuid},
+        element('td', {}, env.boss_host), element('td', {}, env.api_host),
+        element('td', {}, String(env.port)), element('td', {}, env.ssl ? 'yes' : 'no'),
+        element('td', {}, env.version), element('td', {}, env.access_key),
+        element('td', {className: 'actions'}, test, ' ', browse, ' ', remove, result)));
+    select.append(element('option', {value: env.uuid}, `${env.boss_host} (${env.access_key})`));
+  }
+  $('env-empty').hidden = list.length > 0;
+  if (list.some((env) => env.uuid === chosen)) select.value = chosen;
+  if (select.value !== chosen) loadTree();
+}
+
+function addEnvironment(event) {
+  event.preventDefault();
+  const form = $('add-form');
+  const data = new FormData(form);
+  const params = {
+    boss_host: data.get('boss_host').trim(),
+    api_host: data.get('api_host').trim(),
+    port: Number(data.get('port')),
+    ssl: data.get('ssl') === 'on',
+    access_key: data.get('access_key').trim(),
+    secret_access_key: data.get('secret_access_key'),
+    version: data.get('version').trim(),
+  };
+  guarded($('add-button'), $('add-result'), async () => {
+    const added = await rpc('host.environments.add', params);
+    form.elements.secret_access_key.value = '';
+    $('add-result').className = 'result ok';
+    $('add-result').textContent = 'added';
+    await loadEnvironments();
+    $('env-select').value = added.uuid;
+    loadTree();
+  });
+}
+
+// The tree ------------------------------------------------------------------
+
+function view() {
+  return document.querySelector('input[name=view]:checked').value;
+}
+
+function gib(bytes) {
+  return `${Math.round((bytes / GIB) * 10) / 10} GiB`;
+}
+
+// What a node shows besides its name.
+function facts(node) {
+  switch (node.type) {
+    case 'VirtualMachine':
+      return `${node.moid} \u00b7 ${node.owner} \u00b7 ${node.status} \u00b7 ${gib(node.size)}`;
+    case 'Disk':
+      return `${node.moid} \u00b7 ${gib(node.size)}`;
+    case 'HostSystem':
+      return node.zone;
+    case 'User':
+      return node.moid;
+    case 'Vxnet':
+      return `${node.moid} \u00b7 ${node.owner}${node.vpc_router_id ? ' \u00b7 ' + node.vpc_router_id : ''}`;
+    default:
+      return '';
+  }
+}
+
+// Which nodes open in a view: as the backup console walks the tree.
+function expandable(node, inView) {
+  if (node.type === 'User') return inView === 'recovery';
+  if (inView === 'recovery') return node.type === 'Zone';
+  if (node.type === 'VirtualMachine') return true;
+  return node.has_children === true;
+}
+
+const KIND = {
+  Zone: 'zone', HostSystem: 'host', VirtualMachine: 'instance', Disk: 'disk', User: 'user',
+  Vxnet: 'network',
+};
+
+function nodeItem(node, inView, expand) {
+  const li = element('li', {'data-type': node.type, 'data-moid': node.moid});
+  const line = element('span', {className: 'node'});
+  const canOpen = expand !== null && expandable(node, inView);
+  const toggle = element('button', {type: 'button', className: 'toggle', 'aria-expanded': 'false',
+                                    title: canOpen ? 'open' : ''}, canOpen ? '\u25b8' : '\u00b7');
+  toggle.disabled = !canOpen;
+  const status = element('span', {role: 'status'});
+  line.append(toggle, element('span', {className: 'kind'}, KIND[node.type] || node.type),
+              element('span', {className: 'name'}, node.name || node.moid),
+              element('span', {className: 'facts'}, facts(node)), status);
+  li.append(line);
+  let children = null;
+  toggle.addEventListener('click', async () => {
+    if (children) {
+      const open = children.hidden;
+      children.hidden = !open;
+      toggle.textContent = open ? '\u25be' : '\u25b8';
+      toggle.setAttribute('aria-expanded', String(open));
+      return;
+    }
+    toggle.disabled = true;
+    line.classList.add('loading');
+    status.className = '';
+    status.textContent = '';
+    try {
+      children = element('ul');
+      await expand(node, children);
+      li.append(children);
+      toggle.textContent = '\u25be';
+      toggle.setAttribute('aria-expanded', 'true');
+      if (!children.children.length) {
+        children.append(element('li', {className: 'note'}, 'nothing here'));
+      }
+    } catch (e) {
+      children = null;
+      status.className = 'error';
+      status.textContent = e.message;
+    } finally {
+      line.classList.remove('loading');
+      toggle.disabled = false;
+    }
+  });
+  return li;
+}
+
+function list(params) {
+  return rpc('qingcloud.list', {uuid: currentEnvironment(), subtype: 'inventory', ...params});
+}
+
+// Fills `into` with the children of `node` in the view `inView`.
+async function expand(node, into, inView) {
+  if (node.type === 'User') {
+    // A user's networks are per zone: one branch a zone.
+    for (const zone of zones) {
+      into.append(nodeItem({type: 'Zone', name: zone, moid: zone, has_children: true}, 'user',
+                           (z, ul) => expandNetworks(node, z.moid, ul)));
+    }
+    return;
+  }
+  const children = await list({view: inView, type: node.type, moid: node.moid,
+                               zone: node.zone || ''});
+  for (const child of children) {
+    into.append(nodeItem(child, inView, (n, ul) => expand(n, ul, inView)));
+  }
+}
+
+async function expandNetworks(user, zone, into) {
+  const vxnets = await list({view: 'recovery', type: 'Vxnet', moid: user.moid, zone});
+  for (const vxnet of vxnets) into.append(nodeItem(vxnet, 'recovery', null));
+}
+
+async function loadTree() {
+  const tree = $('tree');
+  const error = $('tree-error');
+  const generation = ++treeGeneration;
+  tree.replaceChildren();
+  error.hidden = true;
+  if (!currentEnvironment()) return;
+  const inView = view();
+  try {
+    const top = await list({view: inView});
+    if (generation !== treeGeneration) return;
+    zones = top.map((zone) => zone.moid);
+    for (const zone of top) tree.append(nodeItem(zone, inView, (n, ul) => expand(n, ul, inView)));
+    if (inView === 'recovery') {
+      // Every active user, each with the networks it may use in each zone.
+      const users = {type: 'User', name: 'users', moid: 'users', has_children: true};
+      const item = nodeItem(users, 'recovery', async (n, ul) => {
+        for (const user of await list({view: 'recovery', type: 'User'})) {
+          ul.append(nodeItem(user, 'recovery', (u, inner) => expand(u, inner, 'recovery')));
+        }
+      });
+      item.dataset.type = 'Users';
+      item.querySelector('.kind').textContent = 'users';
+      item.querySelector('.facts').textContent = 'every active user';
+      tree.append(item);
+    }
+  } catch (e) {
+    if (generation !== treeGeneration) return;
+    error.textContent = `Cannot list the zones: ${e.message}`;
+    error.hidden = false;
+  }
+}
+
+// Search ------------------------------------------------------------------
+
+function search(event) {
+  event.preventDefault();
+  const type = $('search-type').value;
+  const groups = $('search-groups');
+  guarded($('search-button'), $('search-result'), async () => {
+    groups.replaceChildren();
+    if (!currentEnvironment()) throw new Error('add or choose an environment first');
+    const found = await rpc('qingcloud.list', {
+      uuid: currentEnvironment(), subtype: 'search', search_type: type,
+      search: $('search-text').value,
+    });
+    $('search-result').className = 'result';
+    $('search-result').textContent = `${found.length} found`;
+    const byZone = new Map();
+    for (const node of found) {
+      const zone = node.zone || 'zones';
+      if (!byZone.has(zone)) byZone.set(zone, []);
+      byZone.get(zone).push(node);
+    }
+    for (const [zone, nodes] of byZone) {
+      const ul = element('ul', {className: 'tree'});
+      for (const node of nodes) ul.append(nodeItem(node, 'search', null));
+      groups.append(element('div', {className: 'zone-group', 'data-zone': zone},
+                            element('h3', {}, zone), ul));
+    }
+  });
+}
+
+document.addEventListener('DOMContentLoaded', () => {
+  $('add-form').addEventListener('submit', addEnvironment);
+  $('search-form').addEventListener('submit', search);
+  $('env-select').addEventListener('change', loadTree);
+  for (const radio of document.querySelectorAll('input[name=view]')) {
+    radio.addEventListener('change', loadTree);
+  }
+  loadEnvironments();
+});

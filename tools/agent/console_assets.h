@@ -1,0 +1,8 @@
+#pragma once
+
+#include <string>
+
+// The console's files, compiled into the program (tools/agent/console/).
+const std::string& console_index_html();
+const std::string& console_css();
+const std::string& console_js();

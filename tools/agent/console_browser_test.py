@@ -1,0 +1,191 @@
+#!/usr/bin/env python3
+"""The console in a real browser: headless Chromium, driven by Selenium,
+against `qingcloud-agent serve` and the simulator's demo platform, both on
+free loopback ports.  Adds the demo environment, tests it, opens the host
+view down to a disk, switches to the instance view, searches, and tests an
+environment with a wrong secret.  Saves a picture of the opened tree.
+
+usage: console_browser_test.py QINGCLOUD_AGENT QINGCLOUD_SIM SCREENSHOT.png
+"""
+
+import os
+import subprocess
+import sys
+import tempfile
+import time
+
+from selenium import webdriver
+from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.by import By
+from selenium.webdriver.support import expected_conditions as EC
+from selenium.webdriver.support.ui import Select, WebDriverWait
+
+BOSS_KEY_ID = "QYDEMOBOSS0000000001"
+BOSS_SECRET = "demo-boss-secret"
+GIB = 1 << 30
+
+
+def start(args, work, name):
+    out = open(os.path.join(work, name + ".out"), "w+")
+    err = open(os.path.join(work, name + ".err"), "w+")
+    return subprocess.Popen(args, stdout=out, stderr=err), out, err
+
+
+def first_line(out, process, what):
+    for _ in range(200):
+        out.seek(0)
+        line = out.readline()
+        if line.endswith("\n"):
+            return line.strip()
+        if process.poll() is not None:
+            break
+        time.sleep(0.05)
+    raise SystemExit(f"{what} did not start")
+
+
+def browser(work):
+    options = webdriver.ChromeOptions()
+    options.binary_location = "/usr/bin/chromium"
+    for flag in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-quic",
+                 "--no-first-run", "--disable-background-networking",
+                 "--disable-component-update", "--disable-sync", "--window-size=1280,1400",
+                 f"--user-data-dir={os.path.join(work, 'chromium')}"):
+        options.add_argument(flag)
+    return webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+
+
+class Console:
+    def __init__(self, driver):
+        self.driver = driver
+        self.wait = WebDriverWait(driver, 30)
+
+    def find(self, css):
+        return self.wait.until(EC.presence_of_element_located((By.CSS_SELECTOR, css)))
+
+    def text_in(self, css, text):
+        self.wait.until(EC.text_to_be_present_in_element((By.CSS_SELECTOR, css), text))
+        return self.driver.find_element(By.CSS_SELECTOR, css).text
+
+    def node(self, node_type, moid):
+        return self.find(f'li[data-type="{node_type}"][data-moid="{moid}"]')
+
+    def open(self, node_type, moid):
+        item = self.node(node_type, moid)
+        item.find_element(By.CSS_SELECTOR, ".toggle").click()
+        self.wait.until(lambda d: item.find_element(By.CSS_SELECTOR, ".toggle")
+                        .get_attribute("aria-expanded") == "true"
+                        or item.find_element(By.CSS_SELECTOR, "[role=status]").text)
+        status = item.find_element(By.CSS_SELECTOR, "[role=status]").text
+        assert not status, f"{node_type} {moid} did not open: {status}"
+        return item
+
+    def add_environment(self, port, secret):
+        form = self.find("#add-form")
+        for name, value in (("boss_host", "127.0.0.1"), ("api_host", "127.0.0.1"),
+                            ("port", str(port)), ("access_key", BOSS_KEY_ID),
+                            ("secret_access_key", secret)):
+            field = form.find_element(By.NAME, name)
+            field.clear()
+            field.send_keys(value)
+        rows = len(self.driver.find_elements(By.CSS_SELECTOR, "#env-rows tr"))
+        form.find_element(By.ID, "add-button").click()
+        self.text_in("#add-result", "added")
+        self.wait.until(lambda d: len(d.find_elements(By.CSS_SELECTOR, "#env-rows tr")) > rows)
+        # The new environment is the one chosen for browsing.
+        uuid = self.driver.find_element(By.ID, "env-select").get_attribute("value")
+        return self.find(f'#env-rows tr[data-uuid="{uuid}"]')
+
+    def test_connection(self, row):
+        row.find_element(By.CSS_SELECTOR, "button.test").click()
+        result = row.find_element(By.CSS_SELECTOR, "[role=status]")
+        self.wait.until(lambda d: result.text and result.text != "working\u2026")
+        return result.text
+
+
+def main():
+    agent, sim, screenshot = sys.argv[1:4]
+    work = tempfile.mkdtemp(prefix="qc-console-")
+    processes = []
+    driver = None
+    try:
+        platform, sim_out, _ = start([sim, "--port-file", os.path.join(work, "port")], work, "sim")
+        processes.append(platform)
+        sim_port = int(first_line(sim_out, platform, "the simulator"))
+        service, out, _ = start([agent, "serve", "--home", os.path.join(work, "home")], work,
+                                "serve")
+        processes.append(service)
+        url = first_line(out, service, "qingcloud-agent serve")
+        assert url.startswith("http://127.0.0.1:") and "?token=" in url, url
+
+        driver = browser(work)
+        driver.get(url)
+        console = Console(driver)
+        # The token went into a cookie; the address bar shows the page alone.
+        console.find("#add-form")
+        assert "token" not in driver.current_url, driver.current_url
+
+        row = console.add_environment(sim_port, BOSS_SECRET)
+        assert console.test_connection(row) == "connected"
+
+        # The host view, one level at a time, down to a disk.
+        console.open("Zone", "pek3a")
+        console.open("HostSystem", "pek3ar02n01")
+        instance = console.open("VirtualMachine", "i-3fq9zt0c")
+        line = instance.find_element(By.CSS_SELECTOR, ".node").text
+        for part in ("db-primary", "i-3fq9zt0c", "usr-ops00001", "running", "20 GiB"):
+            assert part in line, line
+        disk = console.node("Disk", "vol-d8q4m1zr")
+        assert "db-primary-data" in disk.text and "200 GiB" in disk.text, disk.text
+        os.makedirs(os.path.dirname(os.path.abspath(screenshot)), exist_ok=True)
+        driver.save_screenshot(screenshot)
+
+        # The instance view: a zone opens to its instances.
+        driver.find_element(By.CSS_SELECTOR, 'input[name=view][value="vms"]').click()
+        console.open("Zone", "sh1a")
+        console.wait.until(lambda d: len(d.find_elements(
+            By.CSS_SELECTOR, 'li[data-moid="sh1a"] li[data-type="VirtualMachine"]')) == 7)
+
+        # The recovery view: users, and under a user the networks it may use
+        # in the zone opened.
+        driver.find_element(By.CSS_SELECTOR, 'input[name=view][value="recovery"]').click()
+        users = console.open("Users", "users")
+        ops = users.find_element(By.CSS_SELECTOR, 'li[data-type="User"][data-moid="usr-ops00001"]')
+        ops.find_element(By.CSS_SELECTOR, ".toggle").click()
+        zone = WebDriverWait(ops, 30).until(lambda o: o.find_element(
+            By.CSS_SELECTOR, 'li[data-type="Zone"][data-moid="pek3a"]'))
+        zone.find_element(By.CSS_SELECTOR, ".toggle").click()
+        WebDriverWait(zone, 30).until(lambda z: z.find_elements(By.CSS_SELECTOR, 'li[data-type="Vxnet"]'))
+        networks = [li.get_attribute("data-moid")
+                    for li in zone.find_elements(By.CSS_SELECTOR, 'li[data-type="Vxnet"]')]
+        assert networks == ["vxnet-k3mf8qa", "vxnet-p7tn2xe"], networks
+
+        # A search in capitals, the results by zone.
+        Select(driver.find_element(By.ID, "search-type")).select_by_value("VirtualMachine")
+        driver.find_element(By.ID, "search-text").send_keys("WEB")
+        driver.find_element(By.ID, "search-button").click()
+        console.text_in("#search-result", "4 found")
+        for zone, names in (("pek3a", ("web-01", "web-02")), ("sh1a", ("web-sh-01", "web-sh-02"))):
+            group = console.find(f'.zone-group[data-zone="{zone}"]').text
+            for name in names:
+                assert name in group, group
+
+        # A wrong secret: the platform's refusal, in words, and a tree that
+        # says why it cannot be shown.
+        wrong = console.add_environment(sim_port, "not-the-secret")
+        refusal = console.test_connection(wrong)
+        assert "errno=1200, AuthFailure, signature not matched" in refusal, refusal
+        console.text_in("#tree-error", "Failed to login qingcloud (error -32603)")
+        print(f"console test passed; the tree is in {screenshot}")
+    finally:
+        if driver is not None:
+            driver.quit()
+        for p in processes:
+            p.terminate()
+            try:
+                p.wait(10)
+            except subprocess.TimeoutExpired:
+                p.kill()
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "tools/agent/agent_home.h"
+#include "tools/agent/agent_host.h"
+
+// The host's own JSON-RPC methods for its console, beside the plug-in's:
+//   "host.environments.list"    the kept environments: uuid, hosts, port,
+//                               TLS flag, version, access key id; never the
+//                               secret, not even encrypted
+//   "host.environments.add"     the settings with the secret in plain text,
+//                               encrypted for the host key at once; answers
+//                               {"uuid"}
+//   "host.environments.remove"  {"uuid"}; answers {"removed": true}
+//   "host.environments.test"    {"uuid"}: the plug-in's login test of the
+//                               kept settings; answers what it answers
+// `home` must outlive `host`.
+void add_console_methods(Agent_Host& host, Agent_Home& home);
