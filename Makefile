@@ -7,12 +7,15 @@ GENERATOR := -G Ninja
 export CCACHE_BASEDIR := $(CURDIR)
 export CCACHE_NOHASHDIR := 1
 
-.PHONY: all deps build test test-unit demo test-asan test-tsan bench fuzz format check-format package lint-package clean
+.PHONY: all deps test-deps build test test-unit demo test-asan test-tsan bench fuzz format check-format package lint-package clean
 
 all: build
 
-# What the build and every test need, the browser test's Chromium included.
 deps:
+	@scripts/install-deps.sh
+
+# The tests need a browser too (the console's test drives Chromium).
+test-deps:
 	@scripts/install-deps.sh browser
 
 # configure <dir> <extra cmake arguments>
@@ -24,7 +27,7 @@ build: deps
 	$(call configure,$(BUILD),-DCMAKE_BUILD_TYPE=RelWithDebInfo)
 	cmake --build $(BUILD) -j $(JOBS)
 
-test: build
+test: build test-deps
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 test-unit: build
@@ -34,12 +37,12 @@ demo: build
 	$(BUILD)/bin/qingcloud-agent probe
 	scripts/demo.sh $(BUILD)/bin
 
-test-asan: deps
+test-asan: deps test-deps
 	$(call configure,build-asan,-DCMAKE_BUILD_TYPE=Debug -DQC_SANITIZE=address)
 	cmake --build build-asan -j $(JOBS)
 	ctest --test-dir build-asan --output-on-failure -j $(JOBS)
 
-test-tsan: deps
+test-tsan: deps test-deps
 	$(call configure,build-tsan,-DCMAKE_BUILD_TYPE=Debug -DQC_SANITIZE=thread)
 	cmake --build build-tsan -j $(JOBS)
 	ctest --test-dir build-tsan --output-on-failure -j $(JOBS)
