@@ -7,15 +7,8 @@ set -euo pipefail
 
 build=$(cd "$1" && pwd)
 work=$(mktemp -d)
-sim_pid=
-cleanup() {
-  if [ -n "$sim_pid" ]; then
-    kill "$sim_pid" 2>/dev/null || true
-    wait "$sim_pid" 2>/dev/null || true
-  fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. "$(dirname "$0")/../scripts/simulator.sh"
+trap 'stop_simulator; rm -rf "$work"' EXIT
 fail() {
   echo "package check: $*" >&2
   exit 1
@@ -47,14 +40,8 @@ loaded=$(awk '$1 == "plug-in:" { print $2 }' <<<"$probe")
   fail "probe loaded another plug-in: $loaded"
 grep -F "instance: QingCloud_Proxy" <<<"$probe" >/dev/null || fail "no proxy instance: $probe"
 
-"$bin/qingcloud-sim" --port-file "$work/port" >"$work/sim.log" 2>&1 &
-sim_pid=$!
-for _ in $(seq 100); do
-  [ -s "$work/port" ] && break
-  sleep 0.1
-done
-[ -s "$work/port" ] || { cat "$work/sim.log" >&2; fail "the simulator did not start"; }
-port=$(cat "$work/port")
+start_simulator "$bin/qingcloud-sim" "$work"
+port=$SIM_PORT
 
 agent() { "$bin/qingcloud-agent" "$@" --home "$work/home"; }
 uuid=$(QINGCLOUD_SECRET_ACCESS_KEY=demo-boss-secret agent env add --boss-host 127.0.0.1 \

@@ -7,24 +7,11 @@ set -euo pipefail
 
 bin=${1:-build/bin}
 work=$(mktemp -d)
-sim_pid=
-cleanup() {
-  if [ -n "$sim_pid" ]; then
-    kill "$sim_pid" 2>/dev/null || true
-    wait "$sim_pid" 2>/dev/null || true
-  fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. "$(dirname "$0")/simulator.sh"
+trap 'stop_simulator; rm -rf "$work"' EXIT
 
-"$bin/qingcloud-sim" --port-file "$work/port" >"$work/sim.log" 2>&1 &
-sim_pid=$!
-for _ in $(seq 100); do
-  [ -s "$work/port" ] && break
-  kill -0 "$sim_pid" 2>/dev/null || { cat "$work/sim.log" >&2; exit 1; }
-  sleep 0.1
-done
-port=$(cat "$work/port")
+start_simulator "$bin/qingcloud-sim" "$work"
+port=$SIM_PORT
 
 agent() { "$bin/qingcloud-agent" "$@" --home "$work/home"; }
 step() { printf '\n== %s\n' "$*"; }

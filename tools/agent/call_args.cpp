@@ -33,15 +33,6 @@ namespace {
 // A secret file larger than this is not a secret key.
 constexpr std::size_t MAX_SECRET_FILE = 4096;
 
-bool parse_port(const std::string& text, unsigned short& port) {
-  if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos)
-    return false;
-  const unsigned long n = std::strtoul(text.c_str(), nullptr, 10);
-  if (n == 0 || n > 65535) return false;
-  port = static_cast<unsigned short>(n);
-  return true;
-}
-
 // "name=value" (a string) or "name:=JSON" (any JSON value).
 bool add_param(const std::string& arg, json_spirit::Object& params, std::string& error) {
   const std::size_t eq = arg.find('=');
@@ -71,6 +62,15 @@ bool add_param(const std::string& arg, json_spirit::Object& params, std::string&
 }
 
 }  // namespace
+
+bool parse_port(const std::string& text, unsigned short& port) {
+  if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos)
+    return false;
+  const unsigned long n = std::strtoul(text.c_str(), nullptr, 10);
+  if (n == 0 || n > 65535) return false;
+  port = static_cast<unsigned short>(n);
+  return true;
+}
 
 bool parse_call_args(const Command_Args& args, Call_Options& o, std::string& error) {
   std::string action;

@@ -22,6 +22,9 @@ struct Call_Options {
 
 extern const char* const CALL_USAGE;
 
+// A TCP port from the command line: 1 to 65535, digits only.
+bool parse_port(const std::string& text, unsigned short& port);
+
 // Reads the command line (the arguments after "call").  False with the
 // problem in `error` (one line, no trailing period) when it cannot be used.
 // The secret is never taken from the command line.

@@ -21,23 +21,6 @@ int fail(const Call_IO& io, int code, const std::string& line) {
   return code;
 }
 
-// One line for a failed call: the error number, and the platform's message
-// or the first thing that was logged.
-std::string failure_line(const qingcloud::QingCloud_Session& session, const Log_Lines& lines) {
-  const int err = session.err_code();
-  std::string line;
-  if (err == qingcloud::API_NETWORK_ERROR) {
-    line = "network error (-2)";
-  } else if (err == qingcloud::API_INTERNAL_ERROR) {
-    line = "internal error (-1)";
-  } else {
-    line = "error " + std::to_string(err);
-    if (!session.api_err_msg().empty()) return line + ": " + session.api_err_msg();
-  }
-  const std::string detail = lines.first();
-  return detail.empty() ? line : line + ": " + detail;
-}
-
 int call(const Command_Args& args, const Call_IO& io) {
   Call_Options options;
   std::string error;
@@ -68,12 +51,28 @@ int call(const Command_Args& args, const Call_IO& io) {
   const bool ok = options.boss
                       ? session.send_request(HTTP_METHOD_POST, "/boss2/", options.params, result)
                       : session.send_request(HTTP_METHOD_GET, "/iaas/", options.params, result);
-  if (!ok) return fail(io, CALL_FAILED, failure_line(session, lines));
+  if (!ok)
+    return fail(io, CALL_FAILED, failure_line(session.err_code(), session.api_err_msg(), lines));
   std::fprintf(io.out, "%s\n", json_spirit::JSON_Dump(result, true).c_str());
   return CALL_OK;
 }
 
 }  // namespace
+
+std::string failure_line(int err, const std::string& api_err_msg, const Log_Lines& lines) {
+  std::string line;
+  if (err == qingcloud::API_NETWORK_ERROR) {
+    line = "network error (-2)";
+  } else if (err == qingcloud::API_INTERNAL_ERROR) {
+    line = "internal error (-1)";
+  } else if (err != qingcloud::API_SUCCESS) {
+    line = "error " + std::to_string(err);
+    if (!api_err_msg.empty()) return line + ": " + api_err_msg;
+  }
+  const std::string detail = lines.first();
+  if (line.empty()) return detail.empty() ? "failed, and nothing said why" : detail;
+  return detail.empty() ? line : line + ": " + detail;
+}
 
 int run_call(const Command_Args& args, const Call_IO& io) {
   try {

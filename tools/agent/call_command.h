@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <string>
 
 #include "tools/agent/commands.h"
 
@@ -25,3 +26,9 @@ enum Call_Exit {
 // Sends one signed request through QingCloud_Session and prints the reply as
 // indented JSON.
 int run_call(const Command_Args& args, const Call_IO& io);
+
+class Log_Lines;
+
+// Why a call failed, in one line: its error number (`err_code`) and the
+// platform's message, or else the first thing that was logged.
+std::string failure_line(int err_code, const std::string& api_err_msg, const Log_Lines& lines);

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "tools/agent/arg_reader.h"
+#include "tools/agent/call_args.h"
 
 namespace {
 
@@ -16,15 +17,6 @@ const std::vector<std::string> GLOBAL_FLAGS = {"--ssl"};
 
 bool listed(const std::vector<std::string>& names, const std::string& name) {
   return std::find(names.begin(), names.end(), name) != names.end();
-}
-
-bool parse_port(const std::string& text, unsigned short& port) {
-  if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos)
-    return false;
-  const unsigned long n = std::strtoul(text.c_str(), nullptr, 10);
-  if (n == 0 || n > 65535) return false;
-  port = static_cast<unsigned short>(n);
-  return true;
 }
 
 // Every option and flag that some operation takes, each once.

@@ -17,6 +17,7 @@
 #include "host/json_spirit/reader.h"
 #include "host/json_spirit/writer.h"
 #include "tools/agent/call_args.h"
+#include "tools/agent/call_command.h"
 #include "tools/agent/client_args.h"
 #include "tools/agent/client_records.h"
 #include "tools/agent/commands.h"
@@ -38,22 +39,9 @@ int fail(int code, const std::string& line) {
   return code;
 }
 
-// Why the last call of `client` failed, in one line: the error number and
-// the platform's message, or else the first thing that was logged.
+// Why the last call of `client` failed, in one line.
 std::string failure_line(const Common_Client& client, const Log_Lines& lines) {
-  const int err = client.err_code();
-  std::string line;
-  if (err == qingcloud::API_NETWORK_ERROR) {
-    line = "network error (-2)";
-  } else if (err == qingcloud::API_INTERNAL_ERROR) {
-    line = "internal error (-1)";
-  } else if (err != 0) {
-    line = "error " + std::to_string(err);
-    if (!client.api_err_msg().empty()) return line + ": " + client.api_err_msg();
-  }
-  const std::string detail = lines.first();
-  if (line.empty()) return detail.empty() ? "failed, and nothing said why" : detail;
-  return detail.empty() ? line : line + ": " + detail;
+  return ::failure_line(client.err_code(), client.api_err_msg(), lines);
 }
 
 // The smallest instance the platform offers.

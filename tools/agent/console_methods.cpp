@@ -4,6 +4,7 @@
 
 #include "host/json_spirit/object_get.h"
 #include "support/secure_string.h"
+#include "tools/agent/settings_args.h"
 
 namespace {
 
@@ -55,14 +56,8 @@ Value add_environment(Agent_Home& home, const JSON_RPC_Request& request) {
 
   std::string cipher, error;
   if (!home.encrypt(secure_string(*secret_text), cipher, error)) return invalid(request, error);
-  Object settings{{"version", version},
-                  {"boss_host", boss_host},
-                  {"api_host", api_host},
-                  {"port", port},
-                  {"ssl", ssl},
-                  {"access_key", key_id},
-                  {"secret_access_key", cipher},
-                  {"only_boss", true}};
+  Object settings =
+      settings_object(version, boss_host, api_host, static_cast<int>(port), ssl, key_id, cipher);
   if (!home.put(uuid, std::move(settings), error))
     return json_rpc_error(request.id(), JSON_RPC_INTERNAL_ERROR, "Internal error: " + error);
   return result(request, Object{{"uuid", uuid}});

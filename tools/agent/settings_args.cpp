@@ -27,17 +27,6 @@ bool has_settings(const Arg_Reader& args) {
   return args.has("--ssl");
 }
 
-namespace {
-
-bool parse_port(const std::string& text, int& port) {
-  if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos)
-    return false;
-  port = std::atoi(text.c_str());
-  return port >= 1 && port <= 65535;
-}
-
-}  // namespace
-
 bool settings_from_args(const Arg_Reader& args, const Agent_Home& home,
                         json_spirit::Object& settings, std::string& error) {
   const std::string boss_host = args.value("--boss-host");
@@ -48,7 +37,7 @@ bool settings_from_args(const Arg_Reader& args, const Agent_Home& home,
   if (key_id.empty()) error = "--access-key-id is missing";
   if (!error.empty()) return false;
   const bool ssl = args.has("--ssl");
-  int port = ssl ? 443 : 80;
+  unsigned short port = ssl ? 443 : 80;
   if (args.has("--port") && !parse_port(args.value("--port"), port)) {
     error = "--port wants a number from 1 to 65535, not '" + args.value("--port") + "'";
     return false;
@@ -59,13 +48,20 @@ bool settings_from_args(const Arg_Reader& args, const Agent_Home& home,
     return false;
   std::string cipher;
   if (!home.encrypt(secret, cipher, error)) return false;
-  settings = json_spirit::Object{{"version", args.value("--version", "5.1.1")},
-                                 {"boss_host", boss_host},
-                                 {"api_host", api_host},
-                                 {"port", port},
-                                 {"ssl", ssl},
-                                 {"access_key", key_id},
-                                 {"secret_access_key", cipher},
-                                 {"only_boss", true}};
+  settings = settings_object(args.value("--version", "5.1.1"), boss_host, api_host, port, ssl,
+                             key_id, cipher);
   return true;
+}
+
+json_spirit::Object settings_object(const std::string& version, const std::string& boss_host,
+                                    const std::string& api_host, int port, bool ssl,
+                                    const std::string& key_id, const std::string& cipher) {
+  return json_spirit::Object{{"version", version},
+                             {"boss_host", boss_host},
+                             {"api_host", api_host},
+                             {"port", port},
+                             {"ssl", ssl},
+                             {"access_key", key_id},
+                             {"secret_access_key", cipher},
+                             {"only_boss", true}};
 }

@@ -23,3 +23,8 @@ bool has_settings(const Arg_Reader& args);
 // `error`.
 bool settings_from_args(const Arg_Reader& args, const Agent_Home& home,
                         json_spirit::Object& settings, std::string& error);
+
+// The JSON form of the settings with the secret already encrypted (`cipher`).
+json_spirit::Object settings_object(const std::string& version, const std::string& boss_host,
+                                    const std::string& api_host, int port, bool ssl,
+                                    const std::string& key_id, const std::string& cipher);
