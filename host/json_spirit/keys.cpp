@@ -2,7 +2,6 @@
 #include <atomic>
 #include <cstdint>
 #include <cstring>
-#include <functional>
 #include <mutex>
 #include <new>
 
@@ -71,6 +70,9 @@ const std::string* find(std::string_view s, std::uint64_t h, std::size_t& at) no
 
 }  // namespace
 
+const void* const kept_keys_begin = kept_storage;
+const void* const kept_keys_end = kept_storage + sizeof kept_storage;
+
 const std::string* kept_key(std::string_view text) {
   if (text.size() > MAX_KEPT_LENGTH) return nullptr;
   const std::uint64_t h = hash(text);
@@ -91,15 +93,6 @@ const std::string* kept_key(std::string_view text) {
 const std::string* make_key(std::string_view text) {
   if (const std::string* key = kept_key(text)) return key;
   return new std::string(text);
-}
-
-bool is_kept_key(const std::string* key) noexcept {
-  const std::less<const void*> before;
-  return !before(key, kept_storage) && before(key, kept_storage + sizeof kept_storage);
-}
-
-void release_key(const std::string* key) noexcept {
-  if (!is_kept_key(key)) delete key;
 }
 
 }  // namespace json_spirit::detail

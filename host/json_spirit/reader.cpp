@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <numeric>
 #include <system_error>
@@ -40,6 +41,36 @@ struct Entry {
     if (key) detail::release_key(key);
   }
 };
+
+// Whether a kept name is `name`: names are short, and comparing them with a
+// few word loads beats calling memcmp for each.
+bool same_name(const std::string& kept, std::string_view name) noexcept {
+  const std::size_t n = name.size();
+  if (kept.size() != n) return false;
+  const char* a = kept.data();
+  const char* b = name.data();
+  if (n > 16) return std::memcmp(a, b, n) == 0;
+  std::uint64_t x = 0, y = 0, u = 0, v = 0;
+  if (n >= 8) {
+    // Two overlapping words cover 8 to 16 bytes.
+    std::memcpy(&x, a, 8);
+    std::memcpy(&y, b, 8);
+    std::memcpy(&u, a + n - 8, 8);
+    std::memcpy(&v, b + n - 8, 8);
+    return ((x ^ y) | (u ^ v)) == 0;
+  }
+  if (n >= 4) {
+    std::uint32_t p = 0, q = 0, r = 0, t = 0;
+    std::memcpy(&p, a, 4);
+    std::memcpy(&q, b, 4);
+    std::memcpy(&r, a + n - 4, 4);
+    std::memcpy(&t, b + n - 4, 4);
+    return ((p ^ q) | (r ^ t)) == 0;
+  }
+  for (std::size_t i = 0; i < n; ++i)
+    if (a[i] != b[i]) return false;
+  return true;
+}
 
 // What a thread keeps from one read to the next, so that reading a reply
 // allocates little more than the values it makes.  The records of a reply
@@ -154,7 +185,7 @@ class Value_Builder {
     const std::string* key = nullptr;
     if (index < Scratch::HINTS) {
       const std::string*& hint = s_.shape(open.path).hints[index];
-      if (hint != nullptr && *hint == name) {
+      if (hint != nullptr && same_name(*hint, name)) {
         key = hint;
       } else {
         key = detail::make_key(name);

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <new>
 #include <stdexcept>
@@ -48,8 +49,14 @@ const std::string* make_key(std::string_view text);
 // The kept name of `text`, or null when it is not kept and cannot be.
 const std::string* kept_key(std::string_view text);
 // Releases a name from make_key; kept names stay.
-void release_key(const std::string* key) noexcept;
-bool is_kept_key(const std::string* key) noexcept;
+inline void release_key(const std::string* key) noexcept;
+// Where the kept names lie, for telling them apart without a call.
+extern const void* const kept_keys_begin;
+extern const void* const kept_keys_end;
+inline bool is_kept_key(const std::string* key) noexcept {
+  const std::less<const void*> before;
+  return !before(key, kept_keys_begin) && before(key, kept_keys_end);
+}
 
 struct Object_Access;
 struct Reader_Access;
@@ -256,6 +263,12 @@ class Value {
 
  private:
   friend struct detail::Reader_Access;
+  friend struct detail::Object_Access;
+  // Lets go of what the value holds; it is null afterwards.
+  void release() noexcept {
+    if (kind_ <= SECURE) destroy();
+    kind_ = NUL;
+  }
   struct Text {};
   Value(Text, std::string_view s) : kind_(STR) { new (&str_) std::string(s.data(), s.size()); }
 
@@ -350,6 +363,9 @@ struct Object_Access {
   static void append(Object& o, const std::string* key, Value&& value) noexcept {
     new (o.data_ + o.size_) Member(Member::Adopt{}, key, std::move(value));
     ++o.size_;
+    // What the move left is let go of now, so the reader's work space is
+    // emptied without a call per value.
+    value.release();
   }
 };
 
@@ -359,6 +375,10 @@ struct Reader_Access {
 };
 
 }  // namespace detail
+
+inline void detail::release_key(const std::string* key) noexcept {
+  if (!is_kept_key(key)) delete key;
+}
 
 inline Object::iterator Object::begin() noexcept {
   return data_;
