@@ -8,7 +8,8 @@
 //
 // Checked: exactly one answer, a result or an error of the handler's codes;
 // a login test's result is {"status": true} or {"status": false, "message"};
-// the decrypted secret never shows in the log or the answer.
+// the decrypted secret never shows in the log or the answer (unless the
+// input itself holds it, say as a host name in a reply).
 
 #include <cstring>
 #include <deque>
@@ -117,6 +118,7 @@ void check_answer(const Value& answer, bool login) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   Host& h = host();
   std::string_view text = fuzz_support::as_text(data, size);
+  const bool secret_given = text.find(SECRET) != std::string_view::npos;
   auto next_line = [&text] {
     const std::size_t end = text.find('\n');
     std::string_view line = text.substr(0, end);
@@ -145,7 +147,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(channel->sent().size() == 1);
   const Value answer = channel->last_json();
   check_answer(answer, login);
-  FUZZ_CHECK(!fuzz_support::logged(SECRET));
-  FUZZ_CHECK(json_spirit::JSON_Dump(answer, false).str().find(SECRET) == std::string::npos);
+  if (!secret_given) {
+    FUZZ_CHECK(!fuzz_support::logged(SECRET));
+    FUZZ_CHECK(json_spirit::JSON_Dump(answer, false).str().find(SECRET) == std::string::npos);
+  }
   return 0;
 }
