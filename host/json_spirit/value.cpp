@@ -241,8 +241,9 @@ void Object::grow(std::size_t minimum) {
 Object::iterator Object::put(std::size_t pos, const std::string* key, Value&& value) {
   if (size_ == capacity_) {
     try {
-      // Objects built member by member are mostly small: 4, 6, 9, 13, ...
-      grow(std::max<std::size_t>(4, std::size_t{capacity_} + (capacity_ + 1) / 2));
+      // Objects built member by member are mostly small (the inventory's
+      // nodes have 4 to 9 members): 4, 9, 19, 39, ...
+      grow(std::max<std::size_t>(4, 2 * std::size_t{capacity_} + 1));
     } catch (...) {
       detail::release_key(key);
       throw;

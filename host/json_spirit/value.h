@@ -399,12 +399,25 @@ inline Object::const_iterator Object::lower_bound(std::string_view key) const no
   return data_ + position(key);
 }
 
+namespace detail {
+
+// Byte order of names, as std::string orders them; most pairs of names
+// differ in their first byte, which is looked at before calling memcmp.
+inline bool name_less(const std::string& a, std::string_view b) noexcept {
+  if (!a.empty() && !b.empty() && a[0] != b[0]) {
+    return static_cast<unsigned char>(a[0]) < static_cast<unsigned char>(b[0]);
+  }
+  return std::string_view(a) < b;
+}
+
+}  // namespace detail
+
 inline std::size_t Object::position(std::string_view key) const noexcept {
   std::size_t low = 0;
   std::size_t count = size_;
   while (count > 0) {
     const std::size_t half = count / 2;
-    if (std::string_view(data_[low + half].first) < key) {
+    if (detail::name_less(data_[low + half].first, key)) {
       low += half + 1;
       count -= half + 1;
     } else {
