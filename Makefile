@@ -47,8 +47,20 @@ test-tsan: deps test-deps
 	cmake --build build-tsan -j $(JOBS)
 	ctest --test-dir build-tsan --output-on-failure -j $(JOBS)
 
+# Every bench_* program, each writing its results (Google Benchmark's JSON,
+# and the figures it reports itself) to $(BENCH_OUT); then one table of all
+# of them (bench/summary.py).
+BENCH_OUT ?= $(BUILD)/bench-results
+
 bench: build
-	@for b in $(BUILD)/bin/bench_*; do echo "== $$b"; $$b; done
+	@rm -rf $(BENCH_OUT) && mkdir -p $(BENCH_OUT)
+	@for b in $(BUILD)/bin/bench_*; do \
+	  n=$$(basename $$b); echo "== $$b"; \
+	  QC_BENCH_FIGURES=$(abspath $(BENCH_OUT))/$$n.figures $$b \
+	    --benchmark_out=$(BENCH_OUT)/$$n.json --benchmark_out_format=json \
+	    || echo "== $$b failed"; \
+	done
+	@python3 bench/summary.py $(BENCH_OUT)
 
 # The Debian package of the plug-in and its tools, in $(BUILD)/package/.
 package: build

@@ -1,21 +1,30 @@
 // What paging through 10,000 instances (100 pages) costs through the client's
 // describe_resources, against the floor: the same 100 signed pages fetched
-// with plain libcurl over one handle, bodies read but not parsed.  A third run
-// fetches them the same way and reads each body into a JSON value, which
-// tells the cost of reading JSON apart from the client's own work.  Prints the
-// times and their ratios.
+// with plain libcurl over one handle, bodies read but not parsed.  Two more
+// runs fetch them the same way and read each body, into the host's JSON
+// values and with Boost.JSON's own parser into its own values, which tells the
+// cost of reading JSON apart from the client's own work.
+//
+// The four run in turn, round after round, and the medians are compared, so
+// that a machine busy with other work slows all four alike.  Prints the times
+// and their ratios and keeps them for the summary of `make bench`
+// ($QC_BENCH_FIGURES); QC_BENCH_ROUNDS sets the rounds (default 15).
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
-#include <map>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
-#include <benchmark/benchmark.h>
 #include <boost/json/object.hpp>
+#include <boost/json/parse.hpp>
 #include <boost/json/serialize.hpp>
 #include <curl/curl.h>
 
 #include "api/common_client.h"
+#include "bench/bench_support.h"
 #include "host/http/http_method.h"
 #include "host/json_spirit/reader.h"
 #include "testing/request_signer.h"
@@ -25,53 +34,15 @@
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 constexpr int INSTANCES = 10000;
 constexpr int PAGES = INSTANCES / qingcloud::Common_Client::DEFAULT_LIMITS;
-
-qingcloud_sim::Simulator& simulator() {
-  static std::unique_ptr<qingcloud_sim::Simulator> sim = [] {
-    auto s = std::make_unique<qingcloud_sim::Simulator>(
-        [] {
-          qingcloud_sim::Generate_Sizes sizes;
-          sizes.instances = INSTANCES;
-          sizes.zones = 1;
-          return qingcloud_sim::generate_inventory(sizes, 1);
-        },
-        qingcloud_sim::Options());
-    s->start();
-    return s;
-  }();
-  return *sim;
-}
 
 class Boss_Client : public qingcloud::Common_Client {
  public:
   Boss_Client() : Common_Client(HTTP_METHOD_POST, "/boss2/", "5.1.1") {}
 };
-
-void BM_describe_resources(benchmark::State& state) {
-  qingcloud_sim::Simulator& sim = simulator();
-  Boss_Client client;
-  if (!client.login(sim.host(), static_cast<std::uint16_t>(sim.port()), false,
-                    secure_string(qingcloud_sim::DEMO_BOSS_KEY_ID),
-                    secure_string(qingcloud_sim::DEMO_BOSS_SECRET))) {
-    state.SkipWithError("login failed");
-    return;
-  }
-  const std::string zone = *client.zones().begin();
-  std::size_t records = 0;
-  for (auto _ : state) {
-    json_spirit::Object params{{"zone", zone}};
-    bool ok = client.describe_resources(
-        "DescribeInstances", params,
-        qingcloud::Describe_Resource_Handler("instance_set", [&](const json_spirit::Value& page) {
-          records += page.get_array().size();
-          return true;
-        }));
-    if (!ok) state.SkipWithError("describe failed");
-  }
-  state.counters["records"] = static_cast<double>(records / state.iterations());
-}
 
 std::string time_stamp() {
   std::time_t now = std::time(nullptr);
@@ -87,28 +58,26 @@ std::size_t keep(char* data, std::size_t size, std::size_t n, void* body) {
   return size * n;
 }
 
-// Fetches the 100 pages with one curl handle; `parse` reads each into a value.
-void fetch_pages(benchmark::State& state, bool parse) {
-  qingcloud_sim::Simulator& sim = simulator();
-  const std::string url = "http://" + sim.host() + ":" + std::to_string(sim.port()) + "/boss2/";
-  Boss_Client probe;  // only to learn the zone's id
-  if (!probe.login(sim.host(), static_cast<std::uint16_t>(sim.port()), false,
-                   secure_string(qingcloud_sim::DEMO_BOSS_KEY_ID),
-                   secure_string(qingcloud_sim::DEMO_BOSS_SECRET))) {
-    state.SkipWithError("login failed");
-    return;
+enum class Reading { NONE, HOST_VALUES, BOOST_JSON };
+
+// The 100 pages fetched with one curl handle, each body read as told.
+class Fetcher {
+ public:
+  Fetcher(const qingcloud_sim::Simulator& sim, std::string zone)
+      : zone_(std::move(zone)),
+        url_("http://" + sim.host() + ":" + std::to_string(sim.port()) + "/boss2/"),
+        curl_(curl_easy_init()) {
+    curl_easy_setopt(curl_, CURLOPT_URL, url_.c_str());
+    curl_easy_setopt(curl_, CURLOPT_WRITEFUNCTION, keep);
+    curl_easy_setopt(curl_, CURLOPT_WRITEDATA, &reply_);
   }
-  const std::string zone = *probe.zones().begin();
-  CURL* curl = curl_easy_init();
-  std::size_t bytes = 0;
-  std::string reply;
-  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, keep);
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reply);
-  for (auto _ : state) {
+  ~Fetcher() { curl_easy_cleanup(curl_); }
+
+  // False when a page did not come or did not read.
+  bool fetch(Reading reading) {
     for (int page = 0; page < PAGES; ++page) {
       boost::json::object params{{"action", "DescribeInstances"},
-                                 {"zone", zone},
+                                 {"zone", zone_},
                                  {"offset", page * 100},
                                  {"limit", 100},
                                  {"version", 1},
@@ -120,61 +89,97 @@ void fetch_pages(benchmark::State& state, bool parse) {
                                    {"time_stamp", time_stamp()}};
       std::string body =
           testing_support::signed_query("POST", "/boss2/", pairs, qingcloud_sim::DEMO_BOSS_SECRET);
-      curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.c_str());
-      curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE, static_cast<long>(body.size()));
-      reply.clear();
-      if (curl_easy_perform(curl) != CURLE_OK) state.SkipWithError("transfer failed");
-      bytes += reply.size();
-      if (parse) {
+      curl_easy_setopt(curl_, CURLOPT_POSTFIELDS, body.c_str());
+      curl_easy_setopt(curl_, CURLOPT_POSTFIELDSIZE, static_cast<long>(body.size()));
+      reply_.clear();
+      if (curl_easy_perform(curl_) != CURLE_OK) return false;
+      bytes_ += reply_.size();
+      if (reading == Reading::HOST_VALUES) {
         json_spirit::Value value;
-        if (!json_spirit::read(reply, value)) state.SkipWithError("reply is not JSON");
+        if (!json_spirit::read(reply_, value)) return false;
+      } else if (reading == Reading::BOOST_JSON) {
+        boost::json::error_code ec;
+        boost::json::value value = boost::json::parse(reply_, ec);
+        if (ec) return false;
       }
     }
+    return true;
   }
-  state.counters["bytes_per_pass"] = static_cast<double>(bytes / state.iterations());
-  curl_easy_cleanup(curl);
-}
+  std::size_t bytes() const { return bytes_; }
 
-void BM_plain_libcurl_floor(benchmark::State& state) {
-  fetch_pages(state, false);
-}
-void BM_libcurl_and_json_read(benchmark::State& state) {
-  fetch_pages(state, true);
-}
-
-BENCHMARK(BM_describe_resources)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
-BENCHMARK(BM_plain_libcurl_floor)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
-BENCHMARK(BM_libcurl_and_json_read)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
-
-// Keeps each benchmark's time per pass for the ratio.
-class Ratio_Reporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Iteration) {
-        ms[run.benchmark_name()] = run.GetAdjustedRealTime();
-      }
-    }
-  }
-  std::map<std::string, double> ms;
+ private:
+  std::string zone_;
+  std::string url_;
+  CURL* curl_;
+  std::string reply_;
+  std::size_t bytes_ = 0;
 };
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main() {
   curl_global_init(CURL_GLOBAL_DEFAULT);
-  benchmark::Initialize(&argc, argv);
-  Ratio_Reporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  double client = reporter.ms["BM_describe_resources/min_time:3.000/real_time"];
-  double floor = reporter.ms["BM_plain_libcurl_floor/min_time:3.000/real_time"];
-  double with_json = reporter.ms["BM_libcurl_and_json_read/min_time:3.000/real_time"];
-  if (client > 0 && floor > 0 && with_json > 0) {
-    std::printf(
-        "\n%d records in %d pages: describe_resources %.1f ms, plain libcurl %.1f ms "
-        "(ratio %.2f); libcurl and JSON reading %.1f ms (ratio %.2f)\n",
-        INSTANCES, PAGES, client, floor, client / floor, with_json, client / with_json);
+  const char* rounds_text = std::getenv("QC_BENCH_ROUNDS");
+  const int rounds = rounds_text && std::atoi(rounds_text) > 0 ? std::atoi(rounds_text) : 15;
+  {
+    qingcloud_sim::Simulator sim(
+        [] {
+          qingcloud_sim::Generate_Sizes sizes;
+          sizes.instances = INSTANCES;
+          sizes.zones = 1;
+          return qingcloud_sim::generate_inventory(sizes, 1);
+        },
+        qingcloud_sim::Options());
+    sim.start();
+    Boss_Client client;
+    if (!client.login(sim.host(), static_cast<std::uint16_t>(sim.port()), false,
+                      secure_string(qingcloud_sim::DEMO_BOSS_KEY_ID),
+                      secure_string(qingcloud_sim::DEMO_BOSS_SECRET))) {
+      std::fprintf(stderr, "bench_describe_resources: login failed\n");
+      return 1;
+    }
+    const std::string zone = *client.zones().begin();
+    Fetcher fetcher(sim, zone);
+
+    std::vector<double> describe, floor, host_values, boost_json;
+    std::size_t records = 0;
+    for (int r = 0; r < rounds; ++r) {
+      Clock::time_point start = Clock::now();
+      json_spirit::Object params{{"zone", zone}};
+      const bool ok = client.describe_resources(
+          "DescribeInstances", params,
+          qingcloud::Describe_Resource_Handler("instance_set", [&](const json_spirit::Value& page) {
+            records += page.get_array().size();
+            return true;
+          }));
+      describe.push_back(bench::milliseconds_since(start));
+      for (auto [reading, times] :
+           {std::pair{Reading::NONE, &floor}, std::pair{Reading::HOST_VALUES, &host_values},
+            std::pair{Reading::BOOST_JSON, &boost_json}}) {
+        start = Clock::now();
+        if (!fetcher.fetch(reading) || !ok) {
+          std::fprintf(stderr, "bench_describe_resources: a page failed\n");
+          return 1;
+        }
+        times->push_back(bench::milliseconds_since(start));
+      }
+    }
+    const double client_ms = bench::median(describe);
+    const double floor_ms = bench::median(floor);
+    const double json_ms = bench::median(host_values);
+    const double boost_ms = bench::median(boost_json);
+    std::printf("%zu records in %d pages (%.1f MB a pass), %d rounds, medians:\n",
+                records / static_cast<std::size_t>(rounds), PAGES,
+                static_cast<double>(fetcher.bytes()) / 3 / rounds / 1e6, rounds);
+    bench::figure("describe 10k: describe_resources", client_ms, "ms");
+    bench::figure("describe 10k: plain libcurl floor", floor_ms, "ms");
+    bench::figure("describe 10k: libcurl + host JSON values", json_ms, "ms");
+    bench::figure("describe 10k: libcurl + Boost.JSON parse", boost_ms, "ms");
+    bench::figure("describe 10k: describe_resources / floor", client_ms / floor_ms, "x", "<= 3",
+                  client_ms / floor_ms <= 3);
+    bench::figure("describe 10k: describe_resources / libcurl + Boost.JSON", client_ms / boost_ms,
+                  "x", "<= 1.5", client_ms / boost_ms <= 1.5);
+    bench::figure("describe 10k: libcurl + host JSON values / floor", json_ms / floor_ms, "x");
   }
   curl_global_cleanup();
   return 0;
