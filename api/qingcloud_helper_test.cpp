@@ -12,16 +12,18 @@ namespace {
 
 using testing_support::json_value;
 
-// A user that counts how often it is copied.
+// A user that counts how often it is copied and moved.
 struct Counted_User : User {
   static int copies;
+  static int moves;
   Counted_User() = default;
   Counted_User(const Counted_User& other) : User(other) { ++copies; }
-  Counted_User(Counted_User&&) = default;
+  Counted_User(Counted_User&& other) noexcept : User(std::move(other)) { ++moves; }
   Counted_User& operator=(const Counted_User&) = default;
   Counted_User& operator=(Counted_User&&) = default;
 };
 int Counted_User::copies = 0;
+int Counted_User::moves = 0;
 
 class Loads_From_API : public ::testing::Test {
  protected:
@@ -52,6 +54,21 @@ TEST_F(Loads_From_API, ReservesOnceAndMovesEachRecord) {
   ASSERT_TRUE(loads_from_api(two, loaded));
   EXPECT_EQ(loaded.size(), 2u);
   EXPECT_EQ(loaded.capacity(), 2u);  // one reservation, no growth
+  EXPECT_EQ(Counted_User::copies, 0);
+}
+
+// Pages come one after another; growing the list by one page each time
+// would move every record loaded so far on every page.
+TEST_F(Loads_From_API, PageAfterPageMovesEachRecordAFewTimesOnly) {
+  std::vector<Counted_User> loaded;
+  json_spirit::Array page(users.get_array().begin(), users.get_array().begin() + 2);
+  Counted_User::moves = 0;
+  Counted_User::copies = 0;
+  for (int i = 0; i < 200; ++i)
+    ASSERT_TRUE(loads_from_api(page, loaded));
+  ASSERT_EQ(loaded.size(), 400u);
+  EXPECT_EQ(loaded[399].id, "usr-CT3owI01");
+  EXPECT_LT(Counted_User::moves, 3 * 400) << "records moved again on every page";
   EXPECT_EQ(Counted_User::copies, 0);
 }
 
