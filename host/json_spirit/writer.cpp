@@ -169,15 +169,86 @@ class Writer {
   char buf_[BLOCK];
 };
 
+// How long the text of a value will be: exact, except that a string with
+// characters to escape counts the longest escape for each and a real the
+// longest number.  The text is then made in one block of that size; growing
+// it by doubling would copy it over and over and touch up to twice the memory
+// (a listing's answer is megabytes).
+class Sizer {
+ public:
+  explicit Sizer(bool pretty) noexcept : pretty_(pretty) {}
+
+  std::size_t of(const Value& v, std::size_t depth) const {
+    switch (v.type()) {
+      case obj_type:
+        return of_object(v.get_obj(), depth);
+      case array_type: {
+        const Array& a = v.get_array();
+        std::size_t n = 2 + separators(a.size(), depth);
+        for (const Value& element : a)
+          n += of(element, depth + 1);
+        return n;
+      }
+      case str_type:
+        return of_string(v.get_str());
+      case secure_str_type:
+        return of_string({v.get_secure_str().data(), v.get_secure_str().size()});
+      case bool_type:
+        return v.get_bool() ? 4 : 5;
+      case int_type: {
+        char buf[24];
+        const auto end = v.is_uint64() ? std::to_chars(buf, buf + sizeof buf, v.get_uint64()).ptr
+                                       : std::to_chars(buf, buf + sizeof buf, v.get_int64()).ptr;
+        return static_cast<std::size_t>(end - buf);
+      }
+      case real_type:
+        return 32;
+      case null_type:
+        return 4;
+    }
+    return 0;
+  }
+
+  std::size_t of_object(const Object& o, std::size_t depth) const {
+    std::size_t n = 2 + separators(o.size(), depth) + o.size() * (pretty_ ? 2 : 1);
+    for (const auto& [key, value] : o)
+      n += of_string(key) + of(value, depth + 1);
+    return n;
+  }
+
+ private:
+  // Commas, and the line breaks and indents of the pretty form, of a
+  // container of `count` elements at `depth`.
+  std::size_t separators(std::size_t count, std::size_t depth) const noexcept {
+    if (count == 0) return 0;
+    std::size_t n = count - 1;
+    if (pretty_) n += count * (1 + 2 * (depth + 1)) + 1 + 2 * depth;
+    return n;
+  }
+
+  static std::size_t of_string(std::string_view s) noexcept {
+    std::size_t n = s.size() + 2;
+    for (char c : s) {
+      const auto u = static_cast<unsigned char>(c);
+      if (u < 0x20 || c == '"' || c == '\\') n += 5;
+    }
+    return n;
+  }
+
+  bool pretty_;
+};
+
 }  // namespace
 
 JSON_Dump::JSON_Dump(const Value& value, bool pretty) {
+  text_.reserve(Sizer(pretty).of(value, 0));
   Writer writer(text_, pretty);
   writer.write(value, 0);
   writer.finish();
 }
 
 JSON_Dump::JSON_Dump(const Object& object, bool pretty) {
+  text_.reserve(Sizer(pretty).of_object(object, 0));
   Writer writer(text_, pretty);
   writer.write_top(object);
   writer.finish();

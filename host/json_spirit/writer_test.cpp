@@ -66,6 +66,27 @@ TEST(JSON_Dump, LargeTextsReadBackEqual) {
             "[\"" + std::string(20000, 'z') + "\"]");
 }
 
+// An answer of megabytes is made in one block of about its length, not
+// grown by doubling (which copies it again and again and can hold twice its
+// size); reals and escapes may make the block a little longer.
+TEST(JSON_Dump, TextIsMadeInOneBlockOfItsLength) {
+  Array nodes;
+  for (int i = 0; i < 20000; ++i) {
+    nodes.push_back(Object{{"type", "VirtualMachine"},
+                           {"moid", "i-" + std::to_string(i)},
+                           {"size", std::uint64_t{21474836480}},
+                           {"has_children", i % 2 == 0},
+                           {"tags", Array{"a", Value(), -i}},
+                           {"extra", i % 100 ? Value(Object()) : Value(Object{{"k\n\"", 0.5}})}});
+  }
+  const Value doc(Object{{"id", 1}, {"result", nodes}});
+  for (bool pretty : {false, true}) {
+    const JSON_Dump dump(doc, pretty);
+    const std::string& text = dump.str();
+    EXPECT_LE(text.capacity(), text.size() + text.size() / 100) << "pretty " << pretty;
+  }
+}
+
 TEST(JSON_Dump, PrettyIndentsByTwo) {
   Object o{{"a", Array{1, 2}}, {"b", Object()}, {"c", Array()}};
   EXPECT_EQ(JSON_Dump(o, true).str(),
