@@ -91,7 +91,25 @@ const std::string* kept_key(std::string_view text) {
 }
 
 const std::string* make_key(std::string_view text) {
-  if (const std::string* key = kept_key(text)) return key;
+  // Objects are built with the same few literal names over and over (an
+  // inventory node's nine, for every node): the names this thread made last
+  // are tried first by where their text lies, before hashing.  The text is
+  // compared too, so a reused buffer holding another name is no match.
+  struct Recent {
+    const char* data = nullptr;
+    std::size_t size = 0;
+    const std::string* key = nullptr;
+  };
+  thread_local Recent recent[64];
+  Recent& r = recent[(reinterpret_cast<std::uintptr_t>(text.data()) >> 2 ^ text.size()) % 64];
+  if (r.data == text.data() && r.size == text.size() && r.key != nullptr &&
+      std::memcmp(r.key->data(), text.data(), text.size()) == 0) {
+    return r.key;
+  }
+  if (const std::string* key = kept_key(text)) {
+    r = Recent{text.data(), text.size(), key};
+    return key;
+  }
   return new std::string(text);
 }
 

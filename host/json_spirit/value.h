@@ -450,8 +450,13 @@ std::pair<Object::iterator, bool> Object::insert_or_assign(std::string_view key,
     data_[pos].second = std::forward<V>(value);
     return {data_ + pos, false};
   }
-  Value v(std::forward<V>(value));
-  return {put(pos, detail::make_key(key), std::move(v)), true};
+  if constexpr (std::is_same_v<std::decay_t<V>, Value> && !std::is_lvalue_reference_v<V>) {
+    // Taken over only once the member is made.
+    return {put(pos, detail::make_key(key), std::move(value)), true};
+  } else {
+    Value v(std::forward<V>(value));
+    return {put(pos, detail::make_key(key), std::move(v)), true};
+  }
 }
 
 template <class... Args>
