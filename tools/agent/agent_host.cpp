@@ -85,7 +85,18 @@ json_spirit::Value Agent_Host::dispatch(JSON_RPC_Handler& handler, JSON_RPC_Obje
   auto* channel = new JSON_RPC_Collecting_Channel();
   JSON_RPC_Channel_var channel_var(channel);
   handler.handle_object(channel_var, message);
-  return channel->last_json();
+  std::vector<JSON_RPC_Object_var> sent = channel->sent();
+  if (sent.empty()) return json_spirit::Value();
+  JSON_RPC_Object& last = *sent.back();
+  if (last.kind() != JSON_RPC_Object::KIND_RESPONSE) return last.to_json();
+  // A listing's result holds every node of the answer: it is moved out, not
+  // copied, so the answer is held once.
+  auto& response = static_cast<JSON_RPC_Response&>(last);
+  json_spirit::Value result = std::move(response.result());
+  response.result() = json_spirit::Value();
+  json_spirit::Value answer = response.to_json();
+  answer.get_obj()["result"] = std::move(result);
+  return answer;
 }
 
 json_spirit::Value Agent_Host::request(const std::string& method, const json_spirit::Value& params,
