@@ -103,6 +103,7 @@ bool Common_Client::describe_resources(const char* action, Object& params,
       QC_LOG_ERROR("Number of resource changed, expected '%q', actual '%q'.\n", total, new_total);
       return false;
     }
+    if (total == 0 && new_total != 0) handler.expect_total(new_total);
     total = new_total;
     if (total == 0) return true;
 

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <exception>
+#include <new>
 #include <utility>
 
 #include "api/resource_handler.h"
@@ -20,8 +22,8 @@ template <class Container, class... Args>
 bool loads_from_api(const json_spirit::Value& value, Container& resources, const Args&... args) {
   try {
     const json_spirit::Array& elements = value.get_array();
-    // Pages come one after another: growing by one page at a time would move
-    // every record loaded so far on every page.
+    // Without a count told beforehand, growing by one page at a time would
+    // move every record loaded so far on every page.
     const std::size_t needed = resources.size() + elements.size();
     if (needed > resources.capacity()) {
       resources.reserve(std::max(needed, 2 * resources.capacity()));
@@ -41,11 +43,28 @@ bool loads_from_api(const json_spirit::Value& value, Container& resources, const
 // A paged describe handler that loads the records of every page (the array
 // under `key`) into `resources`, passing `args` to each record's loader.
 // `resources` must outlive the call.
+// Room for the records of the whole call is made once, from the reply's
+// count, so that a large listing neither moves its records again and again
+// nor holds them twice while it grows.  A count beyond what a platform holds
+// is not believed: the pages themselves then make room as they come.
+constexpr std::int64_t MAX_RESERVED_RECORDS = 1 << 20;
+
 template <class Container, class... Args>
 Describe_Resource_Handler records_handler(const char* key, Container& resources, Args... args) {
-  return Describe_Resource_Handler(key, [&resources, args...](const json_spirit::Value& page) {
-    return loads_from_api(page, resources, args...);
-  });
+  return Describe_Resource_Handler(
+      key,
+      [&resources, args...](const json_spirit::Value& page) {
+        return loads_from_api(page, resources, args...);
+      },
+      [&resources](std::int64_t total) {
+        if (total > 0 && total <= MAX_RESERVED_RECORDS) {
+          try {
+            resources.reserve(resources.size() + static_cast<std::size_t>(total));
+          } catch (const std::bad_alloc&) {
+            // Not fatal: the pages make room as they come, and fail then.
+          }
+        }
+      });
 }
 
 }  // namespace qingcloud

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -14,9 +15,13 @@ using Handler = std::function<bool(const json_spirit::Value&)>;
 // member that holds the page's records, and the callable that takes it.
 class Describe_Resource_Handler {
  public:
+  // Told the call's "total_count" once, before the first page.
+  using Total_Handler = std::function<void(std::int64_t)>;
+
   // `key` has static lifetime; null or "" hands the handler the whole reply.
-  Describe_Resource_Handler(const char* key, Handler handler) noexcept
-      : key_(key), handler_(std::move(handler)) {}
+  Describe_Resource_Handler(const char* key, Handler handler,
+                            Total_Handler on_total = Total_Handler()) noexcept
+      : key_(key), handler_(std::move(handler)), on_total_(std::move(on_total)) {}
 
   const char* key() const noexcept { return key_; }
 
@@ -25,9 +30,14 @@ class Describe_Resource_Handler {
     return handler_ ? handler_(value) : false;
   }
 
+  void expect_total(std::int64_t total) const {
+    if (on_total_) on_total_(total);
+  }
+
  protected:
   const char* key_;
   Handler handler_;
+  Total_Handler on_total_;
 };
 
 // What a create call does with its reply: the reply member naming the new
