@@ -94,6 +94,13 @@ const char* pick_status(Random& random) {
   return "terminated";
 }
 
+// The states of pick_status in its odds, those a listing shows or the others.
+const char* pick_status(Random& random, bool listed) {
+  if (listed) return random.below(85) < 60 ? "running" : "stopped";
+  const std::size_t r = random.below(15);
+  return r < 5 ? "pending" : r < 9 ? "suspended" : "terminated";
+}
+
 void add_users(const Generate_Sizes& sizes, Inventory& inventory) {
   inventory.boss_keys.push_back({DEMO_BOSS_KEY_ID, DEMO_BOSS_SECRET});
   for (std::size_t i = 1; i <= sizes.users; ++i) {
@@ -150,6 +157,8 @@ bool parse_generate_sizes(std::string_view text, Generate_Sizes* sizes, std::str
       result.volumes = count;
     } else if (key == "snapshots") {
       result.snapshots = count;
+    } else if (key == "listed") {
+      result.listed = count;
     } else {
       *error = "unknown key '" + std::string(key) + "'";
       return false;
@@ -161,6 +170,10 @@ bool parse_generate_sizes(std::string_view text, Generate_Sizes* sizes, std::str
   }
   if (result.zones < 1 || result.zones > 64) {
     *error = "zones must be 1 to 64";
+    return false;
+  }
+  if (result.listed && *result.listed > 100) {
+    *error = "listed is a percent, 0 to 100";
     return false;
   }
   *sizes = result;
@@ -236,11 +249,15 @@ Inventory generate_inventory(const Generate_Sizes& given, std::uint64_t seed) {
   for (std::size_t n = 0; n < sizes.instances; ++n) {
     const std::size_t z = random.below(sizes.zones);
     Zone& zone = inventory.zones[z];
-    const bool system = random.chance(3);
+    // With a listed share, an instance is either one that a listing shows
+    // (running or stopped, a user's own) or one in another state.
+    const bool forced = sizes.listed.has_value();
+    const bool shown = forced && random.below(100) < *sizes.listed;
+    const bool system = !shown && random.chance(3);
     const std::size_t u = random.below(user_ids.size());
     const Shape& shape = SHAPES[random.below(sizeof SHAPES / sizeof *SHAPES)];
     const std::size_t image = random.below(4);
-    const char* status = pick_status(random);
+    const char* status = forced ? pick_status(random, shown) : pick_status(random);
     const bool placed = std::string(status) != "terminated";
     std::string id = ids.make("i-");
     const std::string time = format_time(EPOCH + static_cast<std::int64_t>(n) * 37);
@@ -252,7 +269,7 @@ Inventory generate_inventory(const Generate_Sizes& given, std::uint64_t seed) {
         {"owner", system ? std::string(SYSTEM_OWNER) : user_ids[u]},
         {"host_machine", placed ? bots[z][random.below(bots[z].size())] : std::string()},
         {"status", status},
-        {"controller", system || random.chance(8) ? "pitrix" : "self"},
+        {"controller", !shown && (system || random.chance(8)) ? "pitrix" : "self"},
         {"instance_type", shape.type},
         {"vcpus_current", shape.cpu},
         {"memory_current", shape.memory},

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -19,9 +20,13 @@ struct Generate_Sizes {
   std::size_t bots = 0;       // per zone; default: 3 + instances / (zones * 250)
   std::size_t volumes = 0;    // default: instances / 2
   std::size_t snapshots = 0;  // default: instances / 10
+  // Percent of the instances that a listing shows (running or stopped, and
+  // a user's own); the others are in other states.  Unset: the natural mix,
+  // where about three in four are shown.
+  std::optional<std::size_t> listed;
 };
 
-// "instances=100000,zones=3,users=20,bots=8,volumes=5000,snapshots=100", or
+// "instances=100000,zones=3,users=20,bots=8,volumes=5000,snapshots=100,listed=85", or
 // a bare number of instances.  False, with the reason in `error`, on an
 // unknown key, a bad number or a count out of range.
 bool parse_generate_sizes(std::string_view text, Generate_Sizes* sizes, std::string* error);

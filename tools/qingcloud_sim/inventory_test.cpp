@@ -277,6 +277,20 @@ TEST(Generated_Inventory, Same_seed_same_platform) {
   EXPECT_EQ(boost::json::serialize(dump_inventory(load_inventory(a))), a);
 }
 
+TEST(Generated_Inventory, Listed_share_sets_how_many_are_running_or_stopped) {
+  for (std::size_t listed : {std::size_t{0}, std::size_t{100}}) {
+    Generate_Sizes sizes;
+    sizes.instances = 300;
+    sizes.listed = listed;
+    std::size_t shown = 0;
+    for (const Zone& z : generate_inventory(sizes, 3).zones)
+      for (const Record& i : z.instances)
+        shown += (i.text("status") == "running" || i.text("status") == "stopped") &&
+                 i.text("controller") == "self";
+    EXPECT_EQ(shown, listed == 0 ? 0u : 300u) << listed;
+  }
+}
+
 TEST(Generated_Inventory, SizesText) {
   struct Case {
     const char* text;
@@ -286,7 +300,8 @@ TEST(Generated_Inventory, SizesText) {
   const Case cases[] = {{"100000", true, 100000},   {"instances=10,zones=1", true, 10},
                         {"", true, 1000},           {"zones=0", false, 0},
                         {"instances=-1", false, 0}, {"colour=red", false, 0},
-                        {"instances=x", false, 0},  {"2000000", false, 0}};
+                        {"instances=x", false, 0},  {"2000000", false, 0},
+                        {"listed=100", true, 1000}, {"listed=101", false, 0}};
   for (const Case& c : cases) {
     Generate_Sizes sizes;
     std::string error;
