@@ -29,7 +29,8 @@ const char USAGE[] =
     "Serves the QingCloud API (GET /iaas/, POST /boss2/) on HOST:PORT, by default\n"
     "127.0.0.1 and a free port; the port is printed on the first line of stdout.\n"
     "Without --inventory or --generate it serves the built-in demo inventory.\n"
-    "SIZES: instances=N,zones=N,users=N,bots=N,volumes=N,snapshots=N (or just N).\n";
+    "SIZES: instances=N,zones=N,users=N,bots=N,volumes=N,snapshots=N,listed=P (or just N);\n"
+    "listed=P: P percent of the instances are listed in the vms view.\n";
 
 struct Program_Options {
   Options server;
