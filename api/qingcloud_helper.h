@@ -40,15 +40,15 @@ bool loads_from_api(const json_spirit::Value& value, Container& resources, const
   return true;
 }
 
-// A paged describe handler that loads the records of every page (the array
-// under `key`) into `resources`, passing `args` to each record's loader.
-// `resources` must outlive the call.
-// Room for the records of the whole call is made once, from the reply's
-// count, so that a large listing neither moves its records again and again
-// nor holds them twice while it grows.  A count beyond what a platform holds
-// is not believed: the pages themselves then make room as they come.
+// The most records that a describe's "total_count" makes room for at once; a
+// larger count is not believed, and the pages make room as they come.
 constexpr std::int64_t MAX_RESERVED_RECORDS = 1 << 20;
 
+// A paged describe handler that loads the records of every page (the array
+// under `key`) into `resources`, passing `args` to each record's loader.
+// `resources` must outlive the call.  Room for the records of the whole call
+// is made once, from the reply's count, so that a large listing neither
+// moves its records again and again nor holds them twice while it grows.
 template <class Container, class... Args>
 Describe_Resource_Handler records_handler(const char* key, Container& resources, Args... args) {
   return Describe_Resource_Handler(
