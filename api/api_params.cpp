@@ -1,42 +1,56 @@
 #include "api/api_params.h"
 
+#include <algorithm>
+#include <cstring>
 #include <iterator>
 
-#include "support/http_query_string_builder.h"
+#include "support/http_encode.h"
 #include "support/to_string.h"
 
 namespace qingcloud {
 
 namespace {
 
-template <class String = std::string>
-String encode(const char* text) {
-  String out;
+std::string encode(const char* text) {
+  std::string out;
   http_encode_string_i(text, API_Params::URL_ENCODE_FLAG, std::back_inserter(out));
   return out;
 }
 
 }  // namespace
 
-void API_Params::store(const char* name, secure_string encoded_value) {
-  params_[encode(name)] = std::move(encoded_value);
+void API_Params::store(const char* name, std::size_t offset) {
+  Param param{encode(name), offset, values_.size() - offset};
+  auto it = std::lower_bound(params_.begin(), params_.end(), param.name,
+                             [](const Param& p, const std::string& n) { return p.name < n; });
+  if (it != params_.end() && it->name == param.name) {
+    *it = std::move(param);
+  } else {
+    params_.insert(it, std::move(param));
+  }
 }
 
 void API_Params::set_parameter(const char* name, const char* val) {
   if (!name || !*name || !val || !*val) return;
-  store(name, encode<secure_string>(val));
+  const std::size_t offset = values_.size();
+  // Most text is sent as it stands: room for that much is made at once.
+  values_.reserve(offset + std::strlen(val));
+  http_encode_string_i(val, URL_ENCODE_FLAG, std::back_inserter(values_));
+  store(name, offset);
 }
 
 void API_Params::set_number(const char* name, long long number) {
   if (!name || !*name) return;
-  const std::string text = to_string(number);
-  store(name, secure_string(text.data(), text.size()));
+  const std::size_t offset = values_.size();
+  values_.append(to_string(number));
+  store(name, offset);
 }
 
 void API_Params::set_number(const char* name, unsigned long number) {
   if (!name || !*name) return;
-  const std::string text = to_string(number);
-  store(name, secure_string(text.data(), text.size()));
+  const std::size_t offset = values_.size();
+  values_.append(to_string(number));
+  store(name, offset);
 }
 
 void API_Params::set_parameter(const char* name, const json_spirit::Array& array) {
@@ -73,16 +87,17 @@ void API_Params::set_parameter(const char* name, const json_spirit::Value& value
   }
 }
 
-secure_string API_Params::query_string() const {
-  std::size_t size = 0;
-  for (const auto& [key, val] : params_)
-    size += key.size() + val.size() + 2;
+secure_string API_Params::query_string(std::size_t room_after) const {
+  std::size_t size = room_after;
+  for (const Param& param : params_)
+    size += param.name.size() + param.size + 2;
   secure_string out;
   out.reserve(size);
-  HTTP_Query_String_Builder_T<std::back_insert_iterator<secure_string>> builder(
-      std::back_inserter(out), false);
-  for (const auto& [key, val] : params_)
-    builder(key.c_str(), val.c_str(), false, false, nullptr);
+  // Names and values are encoded already: they are joined as they stand.
+  for (const Param& param : params_) {
+    if (!out.empty()) out.push_back('&');
+    out.append(param.name).append(1, '=').append(values_, param.offset, param.size);
+  }
   return out;
 }
 

@@ -1,9 +1,10 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <map>
 #include <string>
 #include <type_traits>
+#include <vector>
 
 #include "host/json_spirit/value.h"
 #include "support/http_encode.h"
@@ -45,15 +46,30 @@ class API_Params {
   // bools, reals and null are not.
   void set_parameter(const char* name, const json_spirit::Value& value);
 
-  // The pairs joined as "name=value" by "&"; empty for an empty set.
-  secure_string query_string() const;
+  // The pairs joined as "name=value" by "&"; empty for an empty set.  Room
+  // for `room_after` more bytes is made beyond it, for what the caller will
+  // append (a signature), so that the text is not moved and wiped again.
+  secure_string query_string(std::size_t room_after = 0) const;
 
  private:
+  struct Param {
+    std::string name;    // encoded
+    std::size_t offset;  // of the encoded value in values_
+    std::size_t size;
+  };
+
   void set_number(const char* name, long long number);
   void set_number(const char* name, unsigned long number);
-  void store(const char* name, secure_string encoded_value);
+  // Files the value that was appended to values_ from `offset` on under
+  // encode(name), in place of an earlier one.
+  void store(const char* name, std::size_t offset);
 
-  std::map<std::string, secure_string> params_;
+  // Sorted by name, one entry per name: a request has a dozen or so, and a
+  // flat list makes them without a tree node each.
+  std::vector<Param> params_;
+  // The values, one after another in one wiped block, rather than a block
+  // each; a value replaced stays in it unused.
+  secure_string values_;
 };
 
 }  // namespace qingcloud

@@ -1,7 +1,9 @@
 #include "api/qingcloud_session.h"
 
 #include <cerrno>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <exception>
 #include <iterator>
 #include <stdexcept>
@@ -24,6 +26,13 @@
 #include "support/snprintf.h"
 
 namespace qingcloud {
+
+namespace {
+
+// "&signature=" and a SHA-256 digest in base64, percent-encoded at worst.
+constexpr std::size_t SIGNATURE_ROOM = 11 + 44 * 3;
+
+}  // namespace
 
 std::time_t QingCloud_Session::wall_clock() noexcept {
   return ACE_OS::time(nullptr);
@@ -133,14 +142,17 @@ secure_string QingCloud_Session::query_string(int method, const json_spirit::Obj
     // The parameters are in the wiped set now; their text goes too.
     secure_memset(const_cast<char*>(packed.c_str()), 0, packed.length());
   }
-  return api_params.query_string();
+  return api_params.query_string(SIGNATURE_ROOM);
 }
 
 bool QingCloud_Session::fill_signature(int method, const char* uri, secure_string& query) {
   const char* method_name = http_method_string(method);
   // "METHOD\nURI\nQUERY", grown as needed and wiped when done.
-  secure_string to_sign(method_name ? method_name : "");
-  to_sign.append(1, '\n').append(uri ? uri : "").append(1, '\n').append(query);
+  const char* method_text = method_name ? method_name : "";
+  const char* uri_text = uri ? uri : "";
+  secure_string to_sign;
+  to_sign.reserve(std::strlen(method_text) + std::strlen(uri_text) + query.size() + 2);
+  to_sign.append(method_text).append(1, '\n').append(uri_text).append(1, '\n').append(query);
   HMAC_Generator mac(secret_access_key_.data(), secret_access_key_.size(), to_sign.data(),
                      to_sign.size(), SIGNATURE_DIGEST, true);
   if (!mac) {
