@@ -146,11 +146,26 @@ std::size_t HTTP_Connection::on_body(char* data, std::size_t size, std::size_t c
     return 0;
   }
   try {
+    if (conn->response_body_.empty()) conn->reserve_declared_body();
     conn->response_body_.append(data, n);
   } catch (const std::bad_alloc&) {
     return 0;
   }
   return n;
+}
+
+// A reply that declares its length is given its room at once: growing a
+// body of many pieces would copy it again and again and leave the copies,
+// which may carry keys, unwiped in freed memory.  The room is wiped when the
+// exchange ends, so a declared length is believed only up to a size that a
+// reply of the platform has; a larger body grows as it comes.
+void HTTP_Connection::reserve_declared_body() {
+  constexpr curl_off_t MAX_RESERVED_BODY = curl_off_t{4} << 20;
+  curl_off_t declared = -1;
+  if (curl_easy_getinfo(easy_.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &declared) == CURLE_OK &&
+      declared > 0) {
+    response_body_.reserve(static_cast<std::size_t>(std::min(declared, MAX_RESERVED_BODY)));
+  }
 }
 
 // libcurl knows no socket time-out of its own for sending and receiving, so

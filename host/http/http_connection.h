@@ -55,6 +55,7 @@ class HTTP_Connection {
   bool build_header_list(const HTTP_Request& request);
   int fail(int error);
   static std::size_t on_body(char* data, std::size_t size, std::size_t count, void* self);
+  void reserve_declared_body();
   static int on_progress(void* self, std::int64_t down_total, std::int64_t down_now,
                          std::int64_t up_total, std::int64_t up_now);
 
