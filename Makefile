@@ -45,7 +45,8 @@ test-asan: deps test-deps
 test-tsan: deps test-deps
 	$(call configure,build-tsan,-DCMAKE_BUILD_TYPE=Debug -DQC_SANITIZE=thread)
 	cmake --build build-tsan -j $(JOBS)
-	ctest --test-dir build-tsan --output-on-failure -j $(JOBS)
+	TSAN_OPTIONS="suppressions=$(CURDIR)/testing/tsan.supp $(TSAN_OPTIONS)" \
+	  ctest --test-dir build-tsan --output-on-failure -j $(JOBS)
 
 # Every bench_* program, each writing its results (Google Benchmark's JSON,
 # and the figures it reports itself) to $(BENCH_OUT); then one table of all
