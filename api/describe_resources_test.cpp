@@ -48,14 +48,21 @@ class Describe_Resources : public testing_support::Client_Test {
 
   // Describes every job, collecting ids page by page.
   bool describe_all(Object params = Object()) {
-    return client.describe_resources(
-        "DescribeJobs", params, Describe_Resource_Handler("job_set", [this](const Value& page) {
-          pages.push_back(page.get_array().size());
-          return true;
-        }));
+    return client.describe_resources("DescribeJobs", params,
+                                     Describe_Resource_Handler(
+                                         "job_set",
+                                         [this](const Value& page) {
+                                           pages.push_back(page.get_array().size());
+                                           return true;
+                                         },
+                                         [this](std::int64_t total) {
+                                           totals.push_back({total, pages.size()});
+                                         }));
   }
 
   std::vector<std::size_t> pages;
+  // Each total the handler was told, with the number of pages it had then.
+  std::vector<std::pair<std::int64_t, std::size_t>> totals;
 };
 
 TEST_F(Describe_Resources, PagesByTotalCount) {
@@ -74,10 +81,16 @@ TEST_F(Describe_Resources, PagesByTotalCount) {
   for (const Case& c : cases) {
     clear_requests();
     pages.clear();
+    totals.clear();
     serve(c.records);
     EXPECT_TRUE(describe_all()) << c.records;
     EXPECT_THAT(offsets(), ElementsAreArray(c.offsets)) << c.records;
     EXPECT_THAT(pages, ElementsAreArray(c.pages)) << c.records;
+    // The total is told once, before the first page; an empty set has none.
+    using Told = std::pair<std::int64_t, std::size_t>;
+    const std::vector<Told> told =
+        c.records == 0 ? std::vector<Told>() : std::vector<Told>{Told(c.records, 0)};
+    EXPECT_EQ(totals, told) << c.records;
   }
   EXPECT_TRUE(log.messages().empty());
 }
