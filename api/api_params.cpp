@@ -39,18 +39,19 @@ void API_Params::set_parameter(const char* name, const char* val) {
   store(name, offset);
 }
 
-void API_Params::set_number(const char* name, long long number) {
+void API_Params::set_digits(const char* name, const std::string& digits) {
   if (!name || !*name) return;
   const std::size_t offset = values_.size();
-  values_.append(to_string(number));
+  values_.append(digits);
   store(name, offset);
 }
 
+void API_Params::set_number(const char* name, long long number) {
+  set_digits(name, to_string(number));
+}
+
 void API_Params::set_number(const char* name, unsigned long number) {
-  if (!name || !*name) return;
-  const std::size_t offset = values_.size();
-  values_.append(to_string(number));
-  store(name, offset);
+  set_digits(name, to_string(number));
 }
 
 void API_Params::set_parameter(const char* name, const json_spirit::Array& array) {

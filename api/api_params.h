@@ -60,6 +60,8 @@ class API_Params {
 
   void set_number(const char* name, long long number);
   void set_number(const char* name, unsigned long number);
+  // A number's decimal text, which needs no encoding.
+  void set_digits(const char* name, const std::string& digits);
   // Files the value that was appended to values_ from `offset` on under
   // encode(name), in place of an earlier one.
   void store(const char* name, std::size_t offset);
