@@ -147,6 +147,23 @@ TEST_F(HTTP_Session_Exchange, ProxiesOfTheEnvironmentAreIgnored) {
   EXPECT_EQ(server_.received().size(), 1u);
 }
 
+TEST_F(HTTP_Session_Exchange, RepliesArriveWholeWhateverTheirLengthAndFraming) {
+  // Around the room a declared length is given at once (4 MiB).
+  const std::size_t sizes[] = {1, 150 << 10, (4 << 20) + 1, 6 << 20};
+  auto s = local_session(server_.port());
+  for (std::size_t size : sizes) {
+    for (bool announced : {true, false}) {
+      SCOPED_TRACE(std::to_string(size) + (announced ? " announced" : " chunked"));
+      server_.script(Scripted_Reply::oversized(size, announced));
+      HTTP_Connection_var conn = open_post(s, "");
+      Plain_Response resp;
+      ASSERT_EQ(conn->read_head(resp), 0);
+      EXPECT_EQ(conn->body().size(), size);
+    }
+  }
+  EXPECT_TRUE(log_.messages().empty());
+}
+
 TEST_F(HTTP_Session_Exchange, RepliesOverTheSizeCapFail) {
   const std::size_t too_big = HTTP_Session_Factory::MAX_BODY_SIZE + 1;
   const std::string message =
