@@ -103,9 +103,28 @@ bool Common_Client::describe_resources(const char* action, Object& params,
       QC_LOG_ERROR("Number of resource changed, expected '%q', actual '%q'.\n", total, new_total);
       return false;
     }
+    if (total == 0 && new_total > MAX_TOTAL_COUNT) {
+      QC_LOG_ERROR(
+          "Invalid response format, '%s' reports total_count '%q', more than the '%q' records "
+          "a platform holds.\n",
+          action, new_total, MAX_TOTAL_COUNT);
+      sess_.invalid_reply();
+      return false;
+    }
     if (total == 0 && new_total != 0) handler.expect_total(new_total);
     total = new_total;
     if (total == 0) return true;
+    // Every page is asked for below the total, so a page without records can
+    // only come from a reply that will never reach it.
+    if (records != nullptr && records->type() == json_spirit::array_type &&
+        records->get_array().empty()) {
+      QC_LOG_ERROR(
+          "Invalid response format, '%s' returned no records at offset '%q' of total_count "
+          "'%q'.\n",
+          action, count, total);
+      sess_.invalid_reply();
+      return false;
+    }
 
     if (!(has_key ? handler(*records) : handler(Value(std::move(reply))))) return false;
 

@@ -36,6 +36,10 @@ class Common_Client {
   static constexpr int POLL_TIMEOUT = 360;             // seconds of waiting for a job
   static constexpr int POLL_INITIAL_INTERVAL = 1;      // first wait, seconds
   static constexpr int POLL_MAX_NOTIFY_INTERVAL = 60;  // longest wait, seconds
+  // The most records a describe call believes a platform holds: a larger
+  // "total_count" is a broken or hostile reply, whose paging would pin the
+  // calling thread and grow its memory without end.
+  static constexpr std::int64_t MAX_TOTAL_COUNT = 10'000'000;
 
   // `uri` has static lifetime.
   Common_Client(int method, const char* uri, std::string version);
@@ -62,7 +66,9 @@ class Common_Client {
              secure_string secret_access_key);
 
   // Sends `action` page by page ("offset" 0, 100, ...) until "total_count"
-  // records were asked for, handing each page to `handler`.
+  // records were asked for, handing each page to `handler`.  A total above
+  // MAX_TOTAL_COUNT, or a page without records short of the total, fails the
+  // call as an invalid reply (error number -1).
   bool describe_resources(const char* action, Object& params, Describe_Resource_Handler handler);
 
   // Images of the current zone (or of the "zone" in `params`), appended to

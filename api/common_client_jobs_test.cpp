@@ -91,7 +91,8 @@ TEST_F(Jobs, AnUnreadableJobRecordFailsThePolling) {
   server.script(Scripted_Reply::json(page_reply(1, "job_set", Array{})));
   EXPECT_FALSE(client.poll_job("j-1"));
   EXPECT_THAT(log.messages(),
-              ElementsAre("Invalid job format, exception: array 'job_set' is empty.\n",
+              ElementsAre("Invalid response format, 'DescribeJobs' returned no records at offset "
+                          "'0' of total_count '1'.\n",
                           "Failed to describe jobs.\n", "Failed to poll job 'j-1'.\n"));
   log.clear();
   server.script(Scripted_Reply::json(page_reply(1, "job_set", Array{Object{{"status", 1}}})));

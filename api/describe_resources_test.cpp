@@ -116,12 +116,54 @@ TEST_F(Describe_Resources, ATotalThatChangesBetweenPagesFails) {
   EXPECT_TRUE(log.has("Number of resource changed, expected '250', actual '251'.\n"));
 }
 
-TEST_F(Describe_Resources, TotalsBeyondThirtyTwoBitsAreCountedExactly) {
+// A reply that keeps announcing records it never sends, or more records than
+// a platform holds, must not keep the thread paging: the call ends as an
+// invalid reply.  A short page alone does not end the loop.
+TEST_F(Describe_Resources, RepliesThatWouldPageForeverFail) {
+  struct Case {
+    const char* what;
+    int records;         // what the server holds
+    std::int64_t total;  // what it reports on every page
+    std::vector<std::string> offsets;
+    std::vector<std::size_t> pages;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"beyond the ceiling",
+       100,
+       2000000000,
+       {"0"},
+       {},
+       "Invalid response format, 'DescribeJobs' reports total_count '2000000000', more than the "
+       "'10000000' records a platform holds.\n"},
+      {"empty at the ceiling",
+       0,
+       Common_Client::MAX_TOTAL_COUNT,
+       {"0"},
+       {},
+       "Invalid response format, 'DescribeJobs' returned no records at offset '0' of "
+       "total_count '10000000'.\n"},
+      {"runs dry after a short page",
+       150,
+       300,
+       {"0", "100", "200"},
+       {100, 50},
+       "Invalid response format, 'DescribeJobs' returned no records at offset '200' of "
+       "total_count '300'.\n"},
+  };
   log_in();
-  serve(100, [](int page) { return page == 0 ? 4294967396LL : 4294967397LL; });
-  EXPECT_FALSE(describe_all());
-  EXPECT_THAT(offsets(), ElementsAre("0", "100"));
-  EXPECT_TRUE(log.has("Number of resource changed, expected '4294967396', actual '4294967397'.\n"));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    clear_requests();
+    pages.clear();
+    log.clear();
+    serve(c.records, [&c](int) { return c.total; });
+    EXPECT_FALSE(describe_all());
+    EXPECT_EQ(offsets(), c.offsets);
+    EXPECT_EQ(pages, c.pages);
+    EXPECT_EQ(log.messages(), std::vector<std::string>{c.message});
+    EXPECT_EQ(client.err_code(), -1);
+  }
 }
 
 TEST_F(Describe_Resources, HandlersWithoutKeyGetTheWholeReply) {

@@ -168,6 +168,11 @@ bool QingCloud_Session::fill_signature(int method, const char* uri, secure_strin
   return true;
 }
 
+void QingCloud_Session::invalid_reply() noexcept {
+  api_err_msg_.clear();
+  err_code_ = call_error_number(Call_Stage::DECODE);
+}
+
 bool QingCloud_Session::handle_body(const HTTP_Connection_var& conn, json_spirit::Object& result) {
   err_code_ = call_error_number(Call_Stage::DECODE);
   if (!read(conn, result)) return false;

@@ -46,6 +46,9 @@ class QingCloud_Session {
   int err_code() const noexcept { return err_code_; }
   // The platform's "message" of the last call.
   const std::string& api_err_msg() const noexcept { return api_err_msg_; }
+  // For a caller that finds the last reply unusable although it was read:
+  // the call's error number becomes that of an unreadable reply.
+  void invalid_reply() noexcept;
 
  private:
   friend class QingCloud_Session_Peer;  // tests and benchmarks reach the steps below
