@@ -18,11 +18,23 @@
 namespace qingcloud {
 namespace {
 
+// An optional member that is present must be of its kind: settings whose
+// "ssl" is the text "true" would otherwise quietly mean plain HTTP.
+const json_spirit::Value* optional_member(const json_spirit::Object& obj, const char* key,
+                                          json_spirit::Value_type type, const char* kind) {
+  const json_spirit::Value* value = json_spirit::object_get_value(obj, key);
+  if (value != nullptr && value->type() != type) {
+    throw std::invalid_argument(std::string("key '") + key + "': value is " +
+                                json_spirit::value_type_name(value->type()) + ", not " + kind);
+  }
+  return value;
+}
+
 // An optional "port" must name a TCP port: storing only the low 16 bits
 // would point the library at a service it was never given.
 void read_port(const json_spirit::Object& obj, std::uint16_t& port) {
-  const json_spirit::Value* value = json_spirit::object_get_value(obj, "port");
-  if (value == nullptr || value->type() != json_spirit::int_type) return;
+  const json_spirit::Value* value = optional_member(obj, "port", json_spirit::int_type, "integer");
+  if (value == nullptr) return;
   bool in_range = value->is_uint64() ? value->get_uint64() >= 1 && value->get_uint64() <= 65535
                                      : value->get_int64() >= 1 && value->get_int64() <= 65535;
   if (!in_range) {
@@ -30,6 +42,11 @@ void read_port(const json_spirit::Object& obj, std::uint16_t& port) {
                             ", not a TCP port from 1 to 65535");
   }
   port = static_cast<std::uint16_t>(value->get_int64());
+}
+
+void read_ssl(const json_spirit::Object& obj, bool& ssl) {
+  const json_spirit::Value* value = optional_member(obj, "ssl", json_spirit::bool_type, "bool");
+  if (value != nullptr) ssl = value->get_bool();
 }
 
 // A host name or address as a URL takes it: letters, digits, "-", ".", "_",
@@ -69,8 +86,9 @@ bool Host_Info::load(const json_spirit::Value& json) {
     check_host(boss_host, "boss_host");
     check_host(api_host, "api_host");
     read_port(obj, port);
-    ex("ssl", ssl, FG_NOTHROW)("access_key", access_key_text)("secret_access_key", secret_text)(
-        "only_boss", only_boss, FG_NOTHROW);
+    read_ssl(obj, ssl);
+    ex("access_key", access_key_text)("secret_access_key", secret_text)("only_boss", only_boss,
+                                                                        FG_NOTHROW);
     access_key.assign(access_key_text->data(), access_key_text->size());
     secret_access_key.assign(secret_text->data(), secret_text->size());
     return true;

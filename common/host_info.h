@@ -26,8 +26,9 @@ struct Host_Info {
   // Reads the settings from a JSON object: "version", "boss_host",
   // "api_host", "access_key" and "secret_access_key" are required strings
   // (the two hosts host names: no blanks, NUL bytes or URL punctuation);
-  // "port" (1 to 65535), "ssl" and "only_boss" are optional and keep their
-  // defaults when absent or of another kind.  False, logged, on malformed
+  // "port" (an integer from 1 to 65535) and "ssl" (a bool) are optional but
+  // refused when present and of another kind; "only_boss" is optional and
+  // keeps its default when absent or of another kind.  False, logged, on malformed
   // settings; fields read before the fault keep their new values, the keys
   // are only set on success.
   bool load(const json_spirit::Value& json);

@@ -53,14 +53,10 @@ TEST_F(Host_Info_Load, OptionalKeysKeepTheirDefaults) {
   EXPECT_FALSE(absent.ssl);
   EXPECT_TRUE(absent.only_boss);
 
-  // Of another kind: ignored as well.
-  obj()["port"] = "443";
-  obj()["ssl"] = 1;
+  // "only_boss" of another kind is ignored ("ssl" and "port" are refused below).
   obj()["only_boss"] = "false";
   Host_Info mistyped;
   ASSERT_TRUE(mistyped.load(settings));
-  EXPECT_EQ(mistyped.port, 80);
-  EXPECT_FALSE(mistyped.ssl);
   EXPECT_TRUE(mistyped.only_boss);
   EXPECT_TRUE(log.messages().empty());
 }
@@ -90,6 +86,19 @@ TEST_F(Host_Info_Load, RefusesMalformedSettings) {
       {"no host", [](Object& o) { o["boss_host"] = ""; },
        "Invalid qingcloud host info format, exception: Attribute 'boss_host' is not a host "
        "name.\n"},
+      // A typo in the TLS flag or the port must not quietly mean plain HTTP on 80.
+      {"ssl as text", [](Object& o) { o["ssl"] = "true"; },
+       "Invalid qingcloud host info format, exception: key 'ssl': value is string, not bool.\n"},
+      {"ssl as number", [](Object& o) { o["ssl"] = 1; },
+       "Invalid qingcloud host info format, exception: key 'ssl': value is integer, not bool.\n"},
+      {"ssl null", [](Object& o) { o["ssl"] = Value(); },
+       "Invalid qingcloud host info format, exception: key 'ssl': value is null, not bool.\n"},
+      {"port as text", [](Object& o) { o["port"] = "443"; },
+       "Invalid qingcloud host info format, exception: key 'port': value is string, not "
+       "integer.\n"},
+      {"port as real", [](Object& o) { o["port"] = 443.0; },
+       "Invalid qingcloud host info format, exception: key 'port': value is real, not "
+       "integer.\n"},
   };
   for (const Case& c : cases) {
     settings = pristine;

@@ -48,11 +48,14 @@ TEST_F(Login_Handler_Test, MalformedRequestsAreErrors) {
   without_key.erase("access_key");
   Object foreign = settings();
   foreign["secret_access_key"] = "bm90IGEgY2lwaGVyIHRleHQ=";
+  Object ssl_typo = settings();
+  ssl_typo["ssl"] = "true";
   const std::pair<Value, const char*> cases[] = {
       {json_value("[]"), "-32602 Invalid request type."},
       {Value("settings"), "-32602 Invalid request type."},
       {without_key, "-32602 Invalid params"},
       {foreign, "-32602 Invalid params"},
+      {ssl_typo, "-32602 Invalid params"},
   };
   for (const auto& [params, error] : cases) {
     const Value answer = call(params);
