@@ -14,7 +14,6 @@
 namespace qingcloud_sim {
 namespace {
 
-const char* const BOSS2_PATH = "/boss2/";
 const char* const BOSS2_FIELDS[] = {"access_key_id", "action", "params", "time_stamp", "signature"};
 
 // A back-office request is a form of exactly the five fields, once each, with
@@ -41,7 +40,7 @@ void check_boss2_form(const Decoded_Request& request) {
 }
 
 Api_Call to_call(const Decoded_Request& request, Caller caller) {
-  if (request.method == "POST") check_boss2_form(request);
+  if (request.packed()) check_boss2_form(request);
   if (request.action.empty()) throw missing_parameter("action");
   if (request.params_error) throw *request.params_error;
   Api_Call call;
@@ -79,7 +78,7 @@ Simulator::Answer Simulator::answer_api(const Decoded_Request& request,
   try {
     if (request.error) throw *request.error;
     Caller caller = authenticate(request, platform_, clock_.wall_now(), max_clock_skew_.load());
-    if (request.path == BOSS2_PATH && !caller.back_office)
+    if (request.path == BACK_OFFICE_PATH && !caller.back_office)
       throw permission_denied("the access key [" + caller.access_key_id +
                               "] may not call the back-office API");
     const Api_Call call = to_call(request, std::move(caller));
@@ -115,6 +114,8 @@ void Simulator::serve_api(const httplib::Request& req, httplib::Response& res,
   record.path = std::move(request.path);
   record.action = std::move(request.action);
   record.form = std::move(request.pairs);
+  const std::size_t question = req.target.find('?');
+  if (question != std::string::npos) record.query = req.target.substr(question + 1);
   if (request.params) record.params = request.params->object();
   record.http_status = answer.status;
   record.ret_code = answer.ret_code;

@@ -6,10 +6,11 @@
 namespace qingcloud_sim {
 namespace {
 
-// GET carries "signature_method" as a pair; POST inside the "params" JSON.
+// Queries and plain forms carry "signature_method" as a pair; back-office
+// forms inside the "params" JSON.
 std::string signature_method_of(const Decoded_Request& request) {
   if (const std::string* method = request.pair("signature_method")) return *method;
-  if (request.method == "POST" && request.params) {
+  if (request.packed() && request.params) {
     try {
       return request.params->text_or("signature_method", "");
     } catch (const Api_Error&) {

@@ -8,6 +8,10 @@ const std::string* Decoded_Request::pair(std::string_view name) const {
   return nullptr;
 }
 
+bool Decoded_Request::packed() const {
+  return method == "POST" && path == BACK_OFFICE_PATH;
+}
+
 std::int64_t Decoded_Request::offset() const {
   if (!params) return 0;
   try {
@@ -34,7 +38,7 @@ Decoded_Request decode_request(std::string method, std::string path, std::string
   }
   if (const std::string* action = d.pair("action")) d.action = *action;
   try {
-    if (d.method == "POST") {
+    if (d.packed()) {
       const std::string* text = d.pair("params");
       if (text == nullptr) throw missing_parameter("params");
       d.params = Params::from_json_text(*text);

@@ -11,6 +11,9 @@
 
 namespace qingcloud_sim {
 
+// The back-office API, whose POST forms pack the parameters into "params".
+inline constexpr const char* BACK_OFFICE_PATH = "/boss2/";
+
 // An API request as received, decoded as far as it goes.  Decoding never
 // throws: what cannot be read is kept as the error to answer with.
 struct Decoded_Request {
@@ -22,6 +25,8 @@ struct Decoded_Request {
   std::optional<Params> params;    // the call's parameters, when readable
   std::optional<Api_Error> params_error;
 
+  // A back-office POST: the parameters are the JSON text of "params".
+  bool packed() const;
   // The value of the first pair named `name`, or null.
   const std::string* pair(std::string_view name) const;
   // The call's "offset" when it is readable, else 0.
@@ -30,8 +35,9 @@ struct Decoded_Request {
 
 // GET: `raw` is the query string and every pair is a parameter ("name.N"
 // pairs form lists).  POST: `raw` is the form body, of `content_type`
-// "application/x-www-form-urlencoded", whose "params" pair holds the JSON text
-// of the parameters.
+// "application/x-www-form-urlencoded"; on the back-office path its "params"
+// pair holds the JSON text of the parameters, elsewhere its pairs are the
+// parameters as in a query.
 Decoded_Request decode_request(std::string method, std::string path, std::string_view raw,
                                std::string_view content_type = std::string_view());
 

@@ -147,11 +147,15 @@ void Simulator::route(httplib::Server& server) {
                                        : std::string_view(req.target).substr(question + 1);
     serve_api(req, res, query);
   });
-  server.Post("/boss2/", [this](const httplib::Request& req, httplib::Response& res,
-                                const httplib::ContentReader& reader) {
-    const std::string body = read_body(reader);
-    serve_api(req, res, body);
-  });
+  // Both APIs take POST forms: the back office's with the parameters packed
+  // into "params", the infrastructure API's with the pairs of its query.
+  for (const char* path : {"/iaas/", "/boss2/"}) {
+    server.Post(path, [this](const httplib::Request& req, httplib::Response& res,
+                             const httplib::ContentReader& reader) {
+      const std::string body = read_body(reader);
+      serve_api(req, res, body);
+    });
+  }
   server.Get("/_sim/stats", [this](const httplib::Request&, httplib::Response& res) {
     boost::json::object json = stats_.snapshot().to_json();
     json["version"] = platform_.version();

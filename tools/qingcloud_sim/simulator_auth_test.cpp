@@ -150,6 +150,17 @@ TEST_F(Auth, The_signed_path_and_method_count) {
                      testing_support::signed_query("POST", "/iaas/", pairs, Simulator::BOSS_SECRET))
                 .ret_code(),
             1200);
+  // The infrastructure API's POST form: the query's pairs in the body, signed for POST.
+  EXPECT_EQ(client
+                .post("/iaas/", testing_support::signed_query("POST", "/iaas/", pairs,
+                                                              Simulator::BOSS_SECRET))
+                .total_count(),
+            2);
+  EXPECT_EQ(client
+                .post("/iaas/",
+                      testing_support::signed_query("GET", "/iaas/", pairs, Simulator::BOSS_SECRET))
+                .ret_code(),
+            1200);
   // A changed clock tolerance.
   sim().set_max_clock_skew(600);
   Pairs old = pairs;

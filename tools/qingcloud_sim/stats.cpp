@@ -30,9 +30,13 @@ boost::json::object Recorded_Request::to_json() const {
   boost::json::array pairs;
   for (const auto& [n, v] : form)
     pairs.push_back(boost::json::array{n, v});
-  return boost::json::object{{"method", method},    {"path", path},
-                             {"action", action},    {"form", std::move(pairs)},
-                             {"params", params},    {"http_status", http_status},
+  return boost::json::object{{"method", method},
+                             {"path", path},
+                             {"query", query},
+                             {"action", action},
+                             {"form", std::move(pairs)},
+                             {"params", params},
+                             {"http_status", http_status},
                              {"ret_code", ret_code}};
 }
 

@@ -20,6 +20,7 @@ struct Recorded_Request {
   std::string path;
   std::string action;          // "" when the request had none
   Param_List form;             // the decoded query or form pairs, in arrival order
+  std::string query;           // the URL's query as it came, "" when none
   boost::json::object params;  // the call's parameters: GET pairs with "name.N"
                                // gathered into arrays, or the POST "params" JSON
   int http_status = 0;         // 0 when the connection was dropped
