@@ -93,6 +93,10 @@ class Common_Client {
   // Sets "action" (unless empty), "version" 1, "signature_version" 1 and
   // "signature_method" "HmacSHA256".
   static void build_params(Object& params, const char* action);
+  // The part of create_resources after the request: takes the job id from
+  // `reply`, waits for the job unless the handler takes the id, and hands
+  // the handler its member.
+  bool take_created(Object& reply, const Create_Resource_Handler& handler);
   // Adds the current zone as "zone" unless `params` names one already.
   bool insert_zone_if_not_exists(Object& params);
   bool describe_zones();

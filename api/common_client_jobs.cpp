@@ -42,7 +42,10 @@ bool Common_Client::create_resources(const char* action, Object& params,
   build_params(params, action);
   Object reply;
   if (!sess_.send_request(method_, uri_, params, reply)) return false;
+  return take_created(reply, handler);
+}
 
+bool Common_Client::take_created(Object& reply, const Create_Resource_Handler& handler) {
   const char* key = handler.key();
   const bool has_key = key != nullptr && *key != '\0';
   std::string job_id;

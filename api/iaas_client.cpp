@@ -64,12 +64,29 @@ bool IAAS_Client::run_instance(const std::string& name, const std::string& image
       "login_mode", "passwd")("login_passwd", login_passwd)(
       "volumes", skip_if(volumes.empty(), Array_Maker(volumes)))(
       "vxnets", skip_if(vxnets.empty(), Array_Maker(vxnets)));
-  const bool ok =
-      create_resources("RunInstances", params,
-                       Create_Resource_Handler("instances", job_id,
-                                               one_id(instance_id, "Invalid instances format.\n")));
-  if (ok && password != nullptr) *password = std::move(login_passwd);
-  return ok;
+  build_params(params, "RunInstances");
+  // A POST form, so that the password is in no URL that a server or proxy
+  // on the way writes to its log.
+  Object reply;
+  const bool sent = sess_.send_form_request(uri_, params, reply);
+  // Once the request may have reached the platform, the instance may be
+  // built whatever the call's outcome: without its password nobody could
+  // log in to it.
+  if (password != nullptr && sess_.request_sent()) *password = std::move(login_passwd);
+  if (!sent) return false;
+  // The id is taken before the job is waited for, so that the caller knows
+  // the instance also when the wait fails.
+  std::string job;
+  if (!take_created(reply,
+                    Create_Resource_Handler("instances", &job,
+                                            one_id(instance_id, "Invalid instances format.\n")))) {
+    return false;
+  }
+  if (job_id != nullptr) {
+    *job_id = std::move(job);
+    return true;
+  }
+  return poll_job(job);
 }
 
 bool IAAS_Client::terminate_instance(const std::string& id, bool direct_cease,

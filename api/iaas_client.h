@@ -13,11 +13,10 @@
 namespace qingcloud {
 
 // The client of the infrastructure API ("/iaas/", parameters in the query of
-// a GET), acting for one user: runs, starts, stops and terminates instances,
-// creates and deletes volumes, describes and takes snapshots, and waits for
-// leases.  Made and logged in by BOSS2_Client::iaas_client; a zone is then
-// chosen with switch_zone, and every operation but the snapshot queries
-// works in the current zone.
+// a GET, or in a POST form where they hold a password), acting for one user: runs, starts, stops
+// and terminates instances, creates and deletes volumes, describes and takes snapshots, and waits
+// for leases.  Made and logged in by BOSS2_Client::iaas_client; a zone is then chosen with
+// switch_zone, and every operation but the snapshot queries works in the current zone.
 //
 // `job_id` arguments: null makes the call wait for the platform's job to end;
 // otherwise the job id is left there and the call returns once the platform
@@ -31,9 +30,12 @@ class IAAS_Client : public Common_Client {
 
   const std::string& owner() const noexcept { return owner_; }
 
-  // Runs one instance of `image_id` and leaves its id in `instance_id`.  Its
-  // login password is made afresh for every instance from the system's
-  // random generator; it is handed out only through `password` when given.
+  // Runs one instance of `image_id` and leaves its id in `instance_id`, also
+  // when waiting for its job fails.  Its login password is made afresh for
+  // every instance from the system's random generator and sent in a POST
+  // form; it is handed out only through `password` when given, whenever the
+  // request was sent, whatever the outcome: the platform may build the
+  // instance all the same.
   bool run_instance(const std::string& name, const std::string& image_id,
                     const Instance_Profile& profile, const std::vector<std::string>& volumes,
                     const std::vector<std::string>& vxnets, std::string& instance_id,

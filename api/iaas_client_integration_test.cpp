@@ -148,6 +148,42 @@ TEST_F(Iaas_Client_Test, EveryInstanceGetsAFreshPasswordThatOnlyTheCallerSees) {
   ASSERT_TRUE(boss.describe_instances_by_ids({instance_id}, instances));
   ASSERT_EQ(instances.size(), 1u);
   EXPECT_EQ(instances[0].status, "running");
+  // The password travels in a POST form, in no URL.
+  for (const auto& request : sim().requests_of("RunInstances")) {
+    EXPECT_EQ(request.method, "POST");
+    EXPECT_EQ(request.query, "");
+  }
+  for (const auto& request : sim().stats().last_requests) {
+    for (const std::string& password : sent)
+      EXPECT_EQ(request.query.find(password), std::string::npos) << request.query;
+  }
+}
+
+// Once the request went out, the platform may build the instance whatever
+// the call's outcome, so the password always reaches the caller, and so does
+// the id when the reply named one.
+TEST_F(Iaas_Client_Test, AFailedRunStillHandsOverWhatIsKnown) {
+  struct Case {
+    const char* what;
+    Fault fault;
+    bool has_id;
+  };
+  const Case cases[] = {
+      {"the job fails", Fault::job_fails().on("RunInstances"), true},
+      {"the platform refuses", Fault::ret_code(1400, "PermissionDenied").on("RunInstances"), false},
+      {"a proxy answers 502", Fault::http_status(502, "Bad Gateway").on("RunInstances"), false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    sim().inject(c.fault);
+    std::string instance_id;
+    secure_string password;
+    EXPECT_FALSE(iaas->run_instance("", "centos77x64a", small_profile(), {}, {}, instance_id,
+                                    nullptr, &password));
+    EXPECT_EQ(std::string(password.data(), password.size()),
+              sim().last_request("RunInstances").param("login_passwd"));
+    EXPECT_EQ(instance_id.rfind("i-", 0) == 0, c.has_id) << instance_id;
+  }
 }
 
 TEST_F(Iaas_Client_Test, RunInstanceChecksTheImageBeforeTheZone) {

@@ -51,10 +51,10 @@ bool QingCloud_Session::connect(std::string host, unsigned short port, bool ssl,
   return sess_ != nullptr;
 }
 
-bool QingCloud_Session::send_request(int method, const char* uri, const json_spirit::Object& params,
-                                     json_spirit::Object& result) {
+bool QingCloud_Session::can_send(const char* uri, const json_spirit::Object& params) {
   api_err_msg_.clear();
   err_code_ = call_error_number(Call_Stage::PREPARE);
+  request_sent_ = false;
   if (!sess_) {
     QC_LOG_UNEXPECTED("sess_ is NULL");
     return false;
@@ -67,13 +67,28 @@ bool QingCloud_Session::send_request(int method, const char* uri, const json_spi
     QC_LOG_ERROR("Parameter missing 'action'.\n");
     return false;
   }
+  return true;
+}
+
+bool QingCloud_Session::send_request(int method, const char* uri, const json_spirit::Object& params,
+                                     json_spirit::Object& result) {
+  if (!can_send(uri, params)) return false;
   if (method != HTTP_METHOD_GET && method != HTTP_METHOD_POST) {
     QC_LOG_ERROR("Unsupported request method: %d.\n", method);
     return false;
   }
+  return exchange(method, method == HTTP_METHOD_POST, uri, params, result);
+}
 
+bool QingCloud_Session::send_form_request(const char* uri, const json_spirit::Object& params,
+                                          json_spirit::Object& result) {
+  return can_send(uri, params) && exchange(HTTP_METHOD_POST, false, uri, params, result);
+}
+
+bool QingCloud_Session::exchange(int method, bool packed, const char* uri,
+                                 const json_spirit::Object& params, json_spirit::Object& result) {
   try {
-    secure_string query = query_string(method, params);
+    secure_string query = query_string(params, packed);
     if (!fill_signature(method, uri, query)) {
       QC_LOG_ERROR("Failed to fill signature.\n");
       return false;
@@ -82,6 +97,7 @@ bool QingCloud_Session::send_request(int method, const char* uri, const json_spi
     HTTP_Request request(method, uri, true);
     HTTP_Response response;
     err_code_ = call_error_number(Call_Stage::EXCHANGE);
+    request_sent_ = true;
     HTTP_Connection_var conn;
     if (method == HTTP_METHOD_GET) {
       request.query_string(std::move(query));
@@ -127,11 +143,15 @@ bool QingCloud_Session::send_request(int method, const char* uri, const json_spi
 }
 
 secure_string QingCloud_Session::query_string(int method, const json_spirit::Object& params) {
+  return query_string(params, method == HTTP_METHOD_POST);
+}
+
+secure_string QingCloud_Session::query_string(const json_spirit::Object& params, bool packed) {
   API_Params api_params;
   api_params.set_parameter("access_key_id", access_key_id_.c_str());
   POSIX_Time_Format time_stamp(TIME_STAMP_FORMAT, clock_());
   api_params.set_parameter("time_stamp", time_stamp.c_str());
-  if (method == HTTP_METHOD_GET) {
+  if (!packed) {
     for (const auto& [name, value] : params)
       api_params.set_parameter(name.c_str(), value);
   } else {

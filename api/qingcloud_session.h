@@ -15,7 +15,8 @@ namespace qingcloud {
 // turns a JSON object of parameters into the canonical query string, adds
 // "access_key_id" and "time_stamp", signs it with HMAC-SHA256 over method,
 // path and query string, sends it (GET: in the URL; POST: as a form body with
-// the parameters packed into "params") and reads the JSON reply.  The outcome
+// the parameters packed into "params", or as pairs through send_form_request)
+// and reads the JSON reply.  The outcome
 // of the last call stays in `err_code` and `api_err_msg`.  Used by one thread
 // at a time; the secret key is only ever the HMAC key.
 class QingCloud_Session {
@@ -39,6 +40,11 @@ class QingCloud_Session {
   // API error too).  Never throws; every failure is logged.
   bool send_request(int method, const char* uri, const json_spirit::Object& params,
                     json_spirit::Object& result);
+  // The same call as a POST form whose body holds the parameters as a GET's
+  // query would (the infrastructure API's POST form), signed for POST: for
+  // parameters that must not travel in a URL, which proxies and servers log.
+  bool send_form_request(const char* uri, const json_spirit::Object& params,
+                         json_spirit::Object& result);
 
   unsigned short port() const noexcept { return port_; }
   bool ssl() const noexcept { return ssl_; }
@@ -46,6 +52,9 @@ class QingCloud_Session {
   int err_code() const noexcept { return err_code_; }
   // The platform's "message" of the last call.
   const std::string& api_err_msg() const noexcept { return api_err_msg_; }
+  // Whether the last call got as far as sending its request: the platform
+  // may have acted on it, whatever the outcome.
+  bool request_sent() const noexcept { return request_sent_; }
   // For a caller that finds the last reply unusable although it was read:
   // the call's error number becomes that of an unreadable reply.
   void invalid_reply() noexcept;
@@ -53,10 +62,17 @@ class QingCloud_Session {
  private:
   friend class QingCloud_Session_Peer;  // tests and benchmarks reach the steps below
 
+  // Resets the outcome and checks what every call needs.
+  bool can_send(const char* uri, const json_spirit::Object& params);
+  // Signs and sends the parameters, `packed` into "params" or as pairs, in
+  // the query (GET) or a form body (POST), and reads the reply.
+  bool exchange(int method, bool packed, const char* uri, const json_spirit::Object& params,
+                json_spirit::Object& result);
   // The query string to be signed, without signature.  Like the string to
   // sign, it names the key id and may carry a request's secrets, so it lives
-  // in wiped storage.
+  // in wiped storage.  GET sends the parameters as pairs, POST packed.
   secure_string query_string(int method, const json_spirit::Object& params);
+  secure_string query_string(const json_spirit::Object& params, bool packed);
   // Appends "&signature=..." for `method`, `uri` and `query` to `query`.
   bool fill_signature(int method, const char* uri, secure_string& query);
   // Reads the reply and its "ret_code".
@@ -71,6 +87,7 @@ class QingCloud_Session {
   HTTP_Session_var sess_;
   int err_code_ = 0;
   std::string api_err_msg_;
+  bool request_sent_ = false;
   // Where "time_stamp" comes from; tests put a fixed clock here.
   std::time_t (*clock_)() = &wall_clock;
 

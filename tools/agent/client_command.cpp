@@ -221,22 +221,24 @@ class Operation_Run {
     return records(ok, images);
   }
 
+  // A failed call may still leave an instance that the platform goes on
+  // building: what is known of it (its id, and its password when asked for)
+  // is printed before the error line.
   bool run_instance() {
     const bool show = o_.has("--show-password");
     std::string id;
     secure_string password;
-    if (!iaas_->run_instance(o_.value("--name"), o_.value("--image"), instance_profile_,
-                             o_.all("--volume"), o_.all("--vxnet"), id, job_,
-                             show ? &password : nullptr))
-      return false;
-    print_line(id);
-    if (show) {
+    const bool ok = iaas_->run_instance(o_.value("--name"), o_.value("--image"), instance_profile_,
+                                        o_.all("--volume"), o_.all("--vxnet"), id, job_,
+                                        show ? &password : nullptr);
+    if (!id.empty()) print_line(id);
+    if (!password.empty()) {
       std::fwrite(password.data(), 1, password.size(), stdout);
       std::fputc('\n', stdout);
       // Out of this process's buffer as soon as possible.
       std::fflush(stdout);
     }
-    return job_started(true);
+    return job_started(ok);
   }
 
   const Client_Options& o_;

@@ -106,6 +106,18 @@ TEST_F(Client_Command, TheProfileFileShapesTheRunAndThePasswordIsShownOnRequest)
   EXPECT_GE(password.size(), 8u) << r.out;
 }
 
+// The platform builds an instance whose job the call could not see end: its
+// id and password are printed before the error line.
+TEST_F(Client_Command, AFailedRunPrintsWhatItKnows) {
+  sim().inject(Simulator::Fault::job_fails().on("RunInstances"));
+  Program_Result r = client(as_ops({"run-instance", "--image", "centos77x64a", "--show-password"}));
+  EXPECT_EQ(r.exit_code, 1);
+  const std::string password = sim().last_request("RunInstances").param("login_passwd");
+  ASSERT_EQ(r.out.rfind("i-", 0), 0u) << r.out;
+  EXPECT_EQ(r.out.substr(r.out.find('\n') + 1), password + "\n");
+  EXPECT_NE(r.err.find("run-instance: "), std::string::npos) << r.err;
+}
+
 TEST_F(Client_Command, PrintsRecordsWithMaskedSecretsAndSizesInBytes) {
   Program_Result keys = client({"describe-access-keys", Simulator::OPS_USER_ID});
   ASSERT_EQ(keys.exit_code, 0) << keys.err;
