@@ -95,11 +95,12 @@ struct Scratch {
     bool object;
   };
 
-  std::vector<Entry> stack;
+  // What holds text of the reply is wiped when released, as the values are.
+  std::vector<Entry, secure_allocator<Entry>> stack;
   std::vector<Open> open;
   std::vector<std::uint32_t> picks;  // work space of put_in_order
-  std::string text;                  // a string or name that came in parts
-  std::string number;                // the text of a number that came in parts
+  secure_string text;                // a string or name that came in parts
+  secure_string number;              // the text of a number that came in parts
   Shape shapes[SHAPES];
   bool busy = false;
 
@@ -108,8 +109,8 @@ struct Scratch {
   // Lets go of what one unusually large text made the work space grow to.
   void trim() {
     constexpr std::size_t KEEP = 1 << 12;
-    if (stack.capacity() > KEEP) std::vector<Entry>().swap(stack);
-    if (text.capacity() > KEEP * 16) std::string().swap(text);
+    if (stack.capacity() > KEEP) decltype(stack)().swap(stack);
+    if (text.capacity() > KEEP * 16) secure_string().swap(text);
     if (picks.capacity() > KEEP) std::vector<std::uint32_t>().swap(picks);
   }
 };
@@ -340,8 +341,11 @@ class Scratch_Lease {
       if (open.key) detail::release_key(open.key);
     }
     s_.open.clear();
-    s_.text.clear();
-    s_.number.clear();
+    // Kept for the next read, but not with this reply's text in it.
+    for (secure_string* kept : {&s_.text, &s_.number}) {
+      secure_memset(&(*kept)[0], 0, kept->capacity());
+      kept->clear();
+    }
     s_.trim();
     s_.busy = false;
   }

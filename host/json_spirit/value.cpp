@@ -80,6 +80,8 @@ void Value::destroy() noexcept {
       arr_.~Array();
       break;
     case STR:
+      // The text may be a reply's, and a reply may carry keys.
+      secure_memset(&str_[0], 0, str_.capacity());
       str_.~basic_string();
       break;
     case SECURE:
@@ -207,9 +209,16 @@ Object& Object::operator=(Object&& other) noexcept {
   return *this;
 }
 
+// A block of members is wiped before it goes: what moved out of it, or
+// what its members held inside themselves (short strings), stays behind.
+void Object::release_block(Member* block, std::size_t capacity) noexcept {
+  secure_memset(block, 0, capacity * sizeof(Member));
+  ::operator delete(block);
+}
+
 Object::~Object() {
   clear();
-  ::operator delete(data_);
+  release_block(data_, capacity_);
 }
 
 void Object::clear() noexcept {
@@ -233,7 +242,7 @@ void Object::grow(std::size_t minimum) {
   auto* bigger = static_cast<Member*>(::operator new(minimum * sizeof(Member)));
   for (std::uint32_t i = 0; i < size_; ++i)
     Member::relocate(bigger + i, data_ + i);
-  ::operator delete(data_);
+  release_block(data_, capacity_);
   data_ = bigger;
   capacity_ = static_cast<std::uint32_t>(minimum);
 }

@@ -34,7 +34,10 @@ const char* value_type_name(Value_type type) noexcept;
 
 class Value;
 struct Member;
-using Array = std::vector<Value>;
+// Values are read from replies that may carry secret keys, so every block
+// that holds them is wiped when it is released: arrays here, objects and
+// strings in their destructors.
+using Array = std::vector<Value, secure_allocator<Value>>;
 
 namespace detail {
 
@@ -145,6 +148,7 @@ class Object {
   // Puts a member with the name `key` (a made key, taken over) at `pos`.
   iterator put(std::size_t pos, const std::string* key, Value&& value);
   void grow(std::size_t minimum);
+  static void release_block(Member* block, std::size_t capacity) noexcept;
 
   Member* data_ = nullptr;
   std::uint32_t size_ = 0;
@@ -377,7 +381,9 @@ struct Reader_Access {
 }  // namespace detail
 
 inline void detail::release_key(const std::string* key) noexcept {
-  if (!is_kept_key(key)) delete key;
+  if (is_kept_key(key)) return;
+  secure_memset(const_cast<char*>(key->data()), 0, key->capacity());
+  delete key;
 }
 
 inline Object::iterator Object::begin() noexcept {
