@@ -1,9 +1,14 @@
 #include "host/http/curl_handles.h"
 
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <malloc.h>
 #include <mutex>
 
 #include <curl/curl.h>
+
+#include "host/support/secure_memset.h"
 
 void Curl_Easy_Deleter::operator()(CURL* easy) const noexcept {
   curl_easy_cleanup(easy);
@@ -17,10 +22,54 @@ void Curl_Url_Deleter::operator()(CURLU* url) const noexcept {
   curl_url_cleanup(url);
 }
 
+namespace {
+
+// libcurl's own buffers hold what went over the wire: requests that name the
+// key id, replies that may carry secret keys.  Every block it lets go of is
+// wiped first, like the library's own buffers.
+void wiping_free(void* block) {
+  if (block == nullptr) return;
+  secure_memset(block, 0, malloc_usable_size(block));
+  std::free(block);
+}
+
+void* wiping_malloc(std::size_t size) {
+  return std::malloc(size);
+}
+
+void* wiping_calloc(std::size_t count, std::size_t size) {
+  return std::calloc(count, size);
+}
+
+// Moving a block would leave its old copy behind, so a block that must grow
+// is copied here and the old one wiped.
+void* wiping_realloc(void* block, std::size_t size) {
+  if (block == nullptr) return std::malloc(size);
+  const std::size_t usable = malloc_usable_size(block);
+  if (size <= usable) return block;
+  void* grown = std::malloc(size);
+  if (grown == nullptr) return nullptr;
+  std::memcpy(grown, block, usable);
+  wiping_free(block);
+  return grown;
+}
+
+char* wiping_strdup(const char* text) {
+  const std::size_t size = std::strlen(text) + 1;
+  auto* copy = static_cast<char*>(std::malloc(size));
+  if (copy != nullptr) std::memcpy(copy, text, size);
+  return copy;
+}
+
+}  // namespace
+
 bool curl_init_once() noexcept {
   static std::once_flag once;
   static bool ok = false;
-  std::call_once(once, [] { ok = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; });
+  std::call_once(once, [] {
+    ok = curl_global_init_mem(CURL_GLOBAL_DEFAULT, wiping_malloc, wiping_free, wiping_realloc,
+                              wiping_strdup, wiping_calloc) == CURLE_OK;
+  });
   return ok;
 }
 

@@ -23,8 +23,9 @@ using Curl_Easy = std::unique_ptr<CURL, Curl_Easy_Deleter>;
 using Curl_Slist = std::unique_ptr<curl_slist, Curl_Slist_Deleter>;
 using Curl_Url = std::unique_ptr<CURLU, Curl_Url_Deleter>;
 
-// Initialises libcurl once for the process; every later call returns the
-// first outcome.  Thread-safe.
+// Initialises libcurl once for the process, with allocation functions that
+// wipe every block libcurl releases; every later call returns the first
+// outcome.  Thread-safe.
 bool curl_init_once() noexcept;
 
 // A new easy handle, or null (libcurl could not be initialised or memory ran out).

@@ -5,6 +5,7 @@
 #include <new>
 
 #include <curl/curl.h>
+#include <openssl/ssl.h>
 
 #include "host/http/http_session_factory.h"
 #include "support/secure_string.h"
@@ -38,6 +39,11 @@ bool plain_url_text(std::string_view text) {
   return true;
 }
 
+CURLcode cleanse_plaintext(CURL*, void* ssl_ctx, void*) {
+  SSL_CTX_set_options(static_cast<SSL_CTX*>(ssl_ctx), SSL_OP_CLEANSE_PLAINTEXT);
+  return CURLE_OK;
+}
+
 std::string bracketed_host(const std::string& host) {
   return host.find(':') == std::string::npos ? host : "[" + host + "]";
 }
@@ -68,6 +74,9 @@ int curl_apply_session_options(CURL* easy, const HTTP_Session_Settings& s,
           CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(HTTP_Session_Factory::MAX_BODY_SIZE))(
           CURLOPT_SSL_VERIFYPEER, 1L)(CURLOPT_SSL_VERIFYHOST, 2L)(
           CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));
+  // OpenSSL keeps decrypted replies in its record buffer until the next
+  // record overwrites them; this has it wipe them once they are handed over.
+  if (s.ssl) set(CURLOPT_SSL_CTX_FUNCTION, &cleanse_plaintext);
   if (!s.ca_file.empty()) set(CURLOPT_CAINFO, s.ca_file.c_str());
   if (!s.user_agent.empty()) set(CURLOPT_USERAGENT, s.user_agent.c_str());
   if (s.flags & HTTP_Session_Factory::FRESH_CONNECTIONS)
