@@ -1,4 +1,6 @@
 // The back-office client against the QingCloud API simulator, over the wire.
+#include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -9,8 +11,11 @@
 
 #include "api/boss2_client.h"
 #include "api/iaas_client.h"
+#include "host/http/http_tls_context.h"
+#include "testing/freed_memory_watch.h"
 #include "testing/log_capture.h"
 #include "testing/simulator.h"
+#include "testing/test_certificate.h"
 #include "tools/qingcloud_sim/record_defaults.h"
 
 namespace qingcloud {
@@ -410,6 +415,42 @@ TEST_F(Iaas_Client_Factory_Test, PicksTheKeyByTheSecond) {
   EXPECT_EQ(own_params(keys),
             boost::json::parse(R"({"status":["active"],"owner":"usr-ops00001"})"));
   EXPECT_THAT(log.messages(), ::testing::IsEmpty());
+}
+
+// "DescribeAccessKeys" answers with the user's secret key: nothing that
+// carried or read the reply (libcurl, TLS, the reply text, the JSON values,
+// the records) leaves a copy of it in freed memory.
+TEST_F(Iaas_Client_Factory_Test, SecretKeysFromRepliesLeaveNoCopyInFreedMemory) {
+  if (!testing_support::Freed_Memory_Watch::available())
+    GTEST_SKIP() << "a sanitizer's allocator cannot be watched";
+  const testing_support::Test_Certificate certificate("IP:127.0.0.1");
+  qingcloud_sim::Options tls_options = Simulator::test_options();
+  tls_options.tls_cert = certificate.cert();
+  tls_options.tls_key = certificate.key();
+  Simulator tls_sim(tls_options, users_inventory);
+  const std::string saved_ca_file = HTTP_TLS_Context::default_ca_file();
+  HTTP_TLS_Context::set_default_ca_file(certificate.pem_file());
+
+  testing_support::Freed_Memory_Watch watch({Simulator::OPS_SECRET});
+  // The watch sees a block that is freed unwiped.
+  void (*volatile release)(void*) = std::free;
+  char* plain = static_cast<char*>(std::malloc(64));
+  std::strcpy(plain, Simulator::OPS_SECRET);
+  release(plain);
+  EXPECT_EQ(watch.hits().size(), 1u);
+  watch.clear_hits();
+  for (Simulator* platform : {&sim, &tls_sim}) {
+    const bool ssl = platform == &tls_sim;
+    {
+      BOSS2_Client fresh{Simulator::VERSION, "127.0.0.1"};
+      ASSERT_TRUE(fresh.login(platform->host(), static_cast<std::uint16_t>(platform->port()), ssl,
+                              secure_string(Simulator::BOSS_KEY_ID),
+                              secure_string(Simulator::BOSS_SECRET)));
+      EXPECT_NE(fresh.iaas_client(Simulator::OPS_USER_ID), nullptr);
+    }
+    EXPECT_THAT(watch.hits(), ::testing::IsEmpty()) << (ssl ? "over TLS" : "over plain HTTP");
+  }
+  HTTP_TLS_Context::set_default_ca_file(saved_ca_file);
 }
 
 TEST_F(Iaas_Client_Factory_Test, AFailedLoginOnTheInfrastructureHostGivesNoClient) {
