@@ -1,9 +1,8 @@
 #include "testing/freed_memory_watch.h"
 
 #include <cstring>
-#include <string_view>
-
 #include <malloc.h>
+#include <string_view>
 
 namespace testing_support {
 namespace {

@@ -36,7 +36,8 @@ namespace testing_support {
 //   Fault::not_json()                 Fault::no_ret_code()
 //   Fault::ret_code(1400, "PermissionDenied, ...")
 //   Fault::delay(200)                 Fault::drop_connection()
-//   Fault::total_count_drift()        Fault::malformed_record()
+//   Fault::total_count_drift()        Fault::empty_pages(2000000000)
+//   Fault::malformed_record()
 //   Fault::job_fails()                Fault::lease_never_active()
 // each `.on("Action")` (default: any) and `.times(n)` (default 1) or
 // `.forever()`.

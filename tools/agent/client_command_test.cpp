@@ -1,6 +1,7 @@
 // The built `qingcloud-agent client` against the in-process simulator, run
 // as an operator runs it: arguments, the secret in the environment, output
 // and exit code.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -116,6 +117,17 @@ TEST_F(Client_Command, AFailedRunPrintsWhatItKnows) {
   ASSERT_EQ(r.out.rfind("i-", 0), 0u) << r.out;
   EXPECT_EQ(r.out.substr(r.out.find('\n') + 1), password + "\n");
   EXPECT_NE(r.err.find("run-instance: "), std::string::npos) << r.err;
+}
+
+// A platform that announces two billion instances and sends none ends the
+// command at once with one line, instead of paging for ever.
+TEST_F(Client_Command, APlatformThatPagesForeverIsRefused) {
+  sim().inject(Simulator::Fault::empty_pages().on("DescribeInstances").forever());
+  Program_Result r = client({"--zone", "pek3a", "describe-instances"});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+  EXPECT_EQ(sim().requests("DescribeInstances"), 1u);
 }
 
 TEST_F(Client_Command, PrintsRecordsWithMaskedSecretsAndSizesInBytes) {

@@ -25,6 +25,8 @@ const Fault_Info FAULTS[] = {
      true},
     {Fault_Kind::TOTAL_COUNT_DRIFT, "total_count_drift",
      "a later page (offset > 0) reports one record more than exist", false},
+    {Fault_Kind::EMPTY_PAGES, "empty_pages",
+     "every page reports `total_count` records and holds none", false},
     {Fault_Kind::MALFORMED_RECORD, "malformed_record",
      "the reply's first record (or lease) lacks the member clients read", false},
     {Fault_Kind::JOB_FAILS, "job_fails", "jobs started by the request end \"failed\"", false},
@@ -43,6 +45,7 @@ bool applies(const Fault& f, const std::string& action, const Request_Traits& t)
   switch (f.kind) {
     case Fault_Kind::TOTAL_COUNT_DRIFT:
       return t.later_page;
+    case Fault_Kind::EMPTY_PAGES:
     case Fault_Kind::MALFORMED_RECORD:
       return t.has_records;
     case Fault_Kind::JOB_FAILS:
@@ -136,6 +139,11 @@ Fault Fault::drop_connection() {
 Fault Fault::total_count_drift() {
   return make(Fault_Kind::TOTAL_COUNT_DRIFT);
 }
+Fault Fault::empty_pages(std::int64_t total_count) {
+  Fault f = make(Fault_Kind::EMPTY_PAGES);
+  f.total_count = total_count;
+  return f;
+}
 Fault Fault::malformed_record() {
   return make(Fault_Kind::MALFORMED_RECORD);
 }
@@ -157,6 +165,11 @@ Fault Fault::from_json(const boost::json::object& json) {
   f.code = int_member(json, "ret_code", f.code);
   f.message = text_member(json, "message");
   f.delay_ms = int_member(json, "delay_ms", 0);
+  if (const boost::json::value* total = member(json, "total_count")) {
+    if (!total->is_int64() || total->get_int64() < 0)
+      throw std::invalid_argument("\"total_count\" is not a count");
+    f.total_count = total->get_int64();
+  }
   if (const boost::json::value* body = member(json, "body")) {
     if (body->is_string())
       f.body = std::string(body->get_string());
@@ -191,6 +204,9 @@ boost::json::object Fault::to_json() const {
       break;
     case Fault_Kind::DELAY:
       json["delay_ms"] = delay_ms;
+      break;
+    case Fault_Kind::EMPTY_PAGES:
+      json["total_count"] = total_count;
       break;
     default:
       break;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -20,14 +21,15 @@ enum class Fault_Kind {
   DELAY,               // waits `delay_ms` before serving the request
   DROP_CONNECTION,     // closes the connection without answering
   TOTAL_COUNT_DRIFT,   // a later page (offset > 0) reports one record more than exist
+  EMPTY_PAGES,         // every page reports `total_count` records and holds none
   MALFORMED_RECORD,    // the reply's first record (or lease) lacks the member clients read
   JOB_FAILS,           // jobs started by the request end "failed"
   LEASE_NEVER_ACTIVE,  // leases ordered or queried by the request never become active
 };
 
 // "http_status", "not_json", "no_ret_code", "ret_code", "delay",
-// "drop_connection", "total_count_drift", "malformed_record", "job_fails",
-// "lease_never_active".
+// "drop_connection", "total_count_drift", "empty_pages", "malformed_record",
+// "job_fails", "lease_never_active".
 const char* fault_name(Fault_Kind kind);
 bool parse_fault_kind(std::string_view name, Fault_Kind* kind);
 // The one-line documentation above.
@@ -44,6 +46,7 @@ struct Fault {
   int code = 5000;
   std::string message;
   int delay_ms = 0;
+  std::int64_t total_count = 2000000000;
 
   static Fault http_status(int status, std::optional<std::string> body = std::nullopt);
   static Fault not_json(std::string body = "<html><body>502 Bad Gateway</body></html>");
@@ -52,6 +55,7 @@ struct Fault {
   static Fault delay(int milliseconds);
   static Fault drop_connection();
   static Fault total_count_drift();
+  static Fault empty_pages(std::int64_t total_count = 2000000000);
   static Fault malformed_record();
   static Fault job_fails();
   static Fault lease_never_active();
@@ -67,7 +71,7 @@ struct Fault {
   Fault& forever() { return times(-1); }
 
   // {"fault": <name>, "action", "times", "status", "body", "ret_code",
-  //  "message", "delay_ms"}; only "fault" is required.  Throws
+  //  "message", "delay_ms", "total_count"}; only "fault" is required.  Throws
   // std::invalid_argument on an unknown name or a member of the wrong kind.
   static Fault from_json(const boost::json::object& json);
   boost::json::object to_json() const;

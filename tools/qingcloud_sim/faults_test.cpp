@@ -15,6 +15,7 @@ const Fault_Kind ALL_KINDS[] = {Fault_Kind::HTTP_STATUS,
                                 Fault_Kind::DELAY,
                                 Fault_Kind::DROP_CONNECTION,
                                 Fault_Kind::TOTAL_COUNT_DRIFT,
+                                Fault_Kind::EMPTY_PAGES,
                                 Fault_Kind::MALFORMED_RECORD,
                                 Fault_Kind::JOB_FAILS,
                                 Fault_Kind::LEASE_NEVER_ACTIVE};
@@ -104,7 +105,7 @@ TEST(Faults, Shaping_faults_wait_for_requests_they_can_shape) {
   EXPECT_TRUE(table.armed().empty());
 }
 
-TEST(Reply_Shaping, Drift_malformed_record_and_missing_ret_code) {
+TEST(Reply_Shaping, Drift_empty_pages_malformed_record_and_missing_ret_code) {
   const std::string page =
       R"({"action":"DescribeInstancesResponse","instance_set":[{"instance_id":"i-1","status":"running"},)"
       R"({"instance_id":"i-2"}],"total_count":250,"ret_code":0})";
@@ -118,6 +119,9 @@ TEST(Reply_Shaping, Drift_malformed_record_and_missing_ret_code) {
   };
   EXPECT_EQ(shape_reply(page, Chosen_Faults()), page);
   EXPECT_EQ(shaped(page, {Fault_Kind::TOTAL_COUNT_DRIFT}).at("total_count"), 251);
+  const auto empty = shaped(page, {Fault_Kind::EMPTY_PAGES});
+  EXPECT_EQ(empty.at("total_count"), 2000000000);
+  EXPECT_TRUE(empty.at("instance_set").as_array().empty());
   const auto broken = shaped(page, {Fault_Kind::MALFORMED_RECORD});
   EXPECT_FALSE(broken.at("instance_set").at(0).as_object().contains("instance_id"));
   EXPECT_TRUE(broken.at("instance_set").at(1).as_object().contains("instance_id"));
