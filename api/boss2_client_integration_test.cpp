@@ -14,6 +14,7 @@
 #include "host/http/http_tls_context.h"
 #include "testing/freed_memory_watch.h"
 #include "testing/log_capture.h"
+#include "testing/nothrow_new_failure.h"
 #include "testing/simulator.h"
 #include "testing/test_certificate.h"
 #include "tools/qingcloud_sim/record_defaults.h"
@@ -451,6 +452,15 @@ TEST_F(Iaas_Client_Factory_Test, SecretKeysFromRepliesLeaveNoCopyInFreedMemory) 
     EXPECT_THAT(watch.hits(), ::testing::IsEmpty()) << (ssl ? "over TLS" : "over plain HTTP");
   }
   HTTP_TLS_Context::set_default_ca_file(saved_ca_file);
+}
+
+TEST_F(Iaas_Client_Factory_Test, NoMemoryForTheClientGivesNoClient) {
+  {
+    testing_support::Nothrow_New_Failure no_memory(sizeof(IAAS_Client));
+    EXPECT_EQ(boss.iaas_client(Simulator::OPS_USER_ID), nullptr);
+  }
+  EXPECT_TRUE(log.has_unexpected("client is NULL"));
+  EXPECT_EQ(sim.requests("DescribeZones"), 0u);  // no login was tried
 }
 
 TEST_F(Iaas_Client_Factory_Test, AFailedLoginOnTheInfrastructureHostGivesNoClient) {

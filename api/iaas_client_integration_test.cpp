@@ -294,6 +294,15 @@ TEST_F(Iaas_Client_Test, DescribesSnapshotsById) {
   sim().inject(Fault::malformed_record().on("DescribeSnapshots"));
   EXPECT_FALSE(iaas->describe_snapshots_by_ids({"ss-w7m2x9pe"}, snapshots));
   EXPECT_EQ(snapshots.size(), 1u);
+
+  // No ids: no "snapshots" filter, so every in-place snapshot of the zone.
+  Snapshots all;
+  ASSERT_TRUE(iaas->describe_snapshots_by_ids({}, all));
+  const auto unfiltered = sim().last_request("DescribeSnapshots");
+  EXPECT_EQ(unfiltered.param_list("snapshots"), std::vector<std::string>{});
+  EXPECT_EQ(unfiltered.param("snapshot_type"), "2");
+  ASSERT_EQ(all.size(), 1u);
+  EXPECT_EQ(all[0].id, "ss-w7m2x9pe");
 }
 
 TEST_F(Iaas_Client_Test, DescribeSnapshotsTakesTheZoneOfTheParameters) {

@@ -125,7 +125,7 @@ TEST_F(Lister_On_Simulator, WalksTheHostAndInstanceViews) {
     const Value nodes = list(r);
     EXPECT_EQ(nodes, json_value(c.nodes)) << json_spirit::JSON_Dump(nodes, false).str();
   }
-  EXPECT_EQ(log.messages(), std::vector<std::string>{"Failed to describe instances.\n"});
+  EXPECT_EQ(log.errors(), std::vector<std::string>{"Failed to describe instances.\n"});
   EXPECT_EQ(sim().requests("DescribeZones"), 1u);  // the login's only
 }
 

@@ -148,6 +148,27 @@ TEST_F(Lister_Test, ZonesComeFromTheLoginInOrder) {
   EXPECT_EQ(requests_since_login(), 0u);
 }
 
+// The platform's own search also matches ids; only names count.  A zone
+// whose search fails ends the search, keeping what earlier zones found.
+TEST_F(Lister_Test, InstanceSearchKeepsMatchingNamesAndTheZonesAlreadySearched) {
+  auto instance = [](const char* id, const char* name) {
+    Value record = testing_support::reply_element("DescribeInstances.json", "instance_set", 0);
+    record.get_obj()["instance_id"] = id;
+    record.get_obj()["instance_name"] = name;
+    return record;
+  };
+  server.script(Scripted_Reply::json(testing_support::page_reply(
+      2, "instance_set", {instance("i-web00001", "db-01"), instance("i-00000002", "Web-02")})));
+  server.script(Scripted_Reply::json(R"({"ret_code":5000,"message":"InternalError"})"));
+  Array arr;
+  EXPECT_FALSE(run({"", "", "", "VirtualMachine", "web"}, true, arr));
+  ASSERT_EQ(arr.size(), 2u);
+  EXPECT_EQ(arr[1].get_obj().at("moid"), Value("i-00000002"));
+  EXPECT_EQ(arr[1].get_obj().at("zone"), Value("pek3a"));
+  EXPECT_EQ(log.errors().back(), "Failed to search instances.\n");
+  EXPECT_EQ(requests_since_login(), 2u);
+}
+
 // Only networks the user may use are listed: its own and the platform's, and
 // no VPC network without a router.
 TEST_F(Lister_Test, ListsTheNetworksAUserMayUse) {

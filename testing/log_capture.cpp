@@ -1,5 +1,6 @@
 #include "testing/log_capture.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <regex>
 
@@ -64,8 +65,21 @@ std::vector<std::string> Log_Capture::messages() const {
   return out;
 }
 
+std::vector<std::string> Log_Capture::errors() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::vector<std::string> out;
+  for (const Entry& e : entries_)
+    if (e.priority == LM_ERROR) out.push_back(e.message);
+  return out;
+}
+
 bool Log_Capture::has(const std::string& message) const {
   return count(message) > 0;
+}
+
+bool Log_Capture::has_error(const std::string& message) const {
+  const std::vector<std::string> logged = errors();
+  return std::find(logged.begin(), logged.end(), message) != logged.end();
 }
 
 std::size_t Log_Capture::count(const std::string& message) const {

@@ -26,8 +26,12 @@ class Log_Capture : public ACE_Log_Msg_Backend {
   std::vector<Entry> entries() const;
   // The messages in the order logged.
   std::vector<std::string> messages() const;
+  // The messages logged at error priority, where failures are logged.
+  std::vector<std::string> errors() const;
   // True when exactly this message (without location) was logged.
   bool has(const std::string& message) const;
+  // The same, at error priority.
+  bool has_error(const std::string& message) const;
   // How often exactly this message was logged.
   std::size_t count(const std::string& message) const;
   // True when an "Unexpected error in <file>:<line>, <what>:\n<trace>" line

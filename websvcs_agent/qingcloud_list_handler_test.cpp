@@ -91,8 +91,8 @@ TEST_F(List_Handler_Test, AnswersEveryFailureWithItsError) {
     EXPECT_EQ(host.queries() - queries, c.queries);
     EXPECT_EQ(platform.received().size() - requests, c.requests);
   }
-  EXPECT_TRUE(log.has("Failed to parse params : key 'uuid' not found\n"));
-  EXPECT_TRUE(log.has("Unsupported version '5.0'.\n"));
+  EXPECT_TRUE(log.has_error("Failed to parse params : key 'uuid' not found\n"));
+  EXPECT_TRUE(log.has_error("Unsupported version '5.0'.\n"));
 }
 
 TEST_F(List_Handler_Test, AnswersTheNodesAsAnArray) {

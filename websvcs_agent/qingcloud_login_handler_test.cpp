@@ -111,9 +111,11 @@ TEST_F(Login_Handler_Test, AnswersTheOutcomeOfTheLogin) {
         << json_spirit::JSON_Dump(answer, false).str();
     EXPECT_EQ(platform.received().size() - before, c.requests) << c.result;
   }
-  // The secret, decrypted, never shows.
-  for (const std::string& line : log.messages())
-    EXPECT_EQ(line.find("s3cret"), std::string::npos) << line;
+  // Failed logins are logged as errors; the secret, decrypted, never shows.
+  for (const auto& entry : log.entries()) {
+    EXPECT_EQ(entry.priority, LM_ERROR) << entry.message;
+    EXPECT_EQ(entry.message.find("s3cret"), std::string::npos) << entry.message;
+  }
 }
 
 TEST_F(Login_Handler_Test, ReportsAnAnswerThatDoesNotFitInMemory) {
