@@ -86,7 +86,9 @@ TEST_F(Client_On_Simulator, ReplyFaultsFailTheLogin) {
   cases.push_back({Fault::ret_code(5000, "InternalError, try later").on("DescribeZones"), 5000,
                    "Failed to call api: errno=5000, InternalError, try later.\n"});
   cases.push_back({Fault::http_status(404, "gone").on("DescribeZones"), -2, ""});
-  cases.push_back({Fault::drop_connection().on("DescribeZones"), -2, ""});
+  // Twice: a request that dies on a kept connection is sent once more on a
+  // fresh one.
+  cases.push_back({Fault::drop_connection().on("DescribeZones").times(2), -2, ""});
   for (Case& c : cases) {
     sim().reset();
     log.clear();
@@ -98,6 +100,21 @@ TEST_F(Client_On_Simulator, ReplyFaultsFailTheLogin) {
       EXPECT_TRUE(log.has(c.message)) << c.message;
     }
   }
+}
+
+// The connection of one client is kept for the next; one that the platform
+// closed meanwhile is replaced without failing the request.
+TEST_F(Client_On_Simulator, AKeptConnectionThePlatformClosedIsReplaced) {
+  sim().close_connections();  // none kept from earlier tests
+  ASSERT_TRUE(boss_login(boss));
+  Test_Client next(HTTP_METHOD_POST, "/boss2/");
+  ASSERT_TRUE(boss_login(next));
+  EXPECT_EQ(sim().connections_accepted(), 1u);
+  sim().close_connections();
+  Test_Client after(HTTP_METHOD_POST, "/boss2/");
+  EXPECT_TRUE(boss_login(after));
+  EXPECT_EQ(sim().requests("DescribeZones"), 3u);
+  EXPECT_EQ(sim().connections_accepted(), 2u);
 }
 
 TEST_F(Client_On_Simulator, APlatformWithoutZonesCannotBeLoggedInto) {

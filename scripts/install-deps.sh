@@ -11,6 +11,7 @@ packages=(
   libace-dev libboost1.81-dev libcurl4-openssl-dev libssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
   openssl python3 clang-format dpkg-dev
+  tinyproxy
 )
 for group in "$@"; do
   case $group in

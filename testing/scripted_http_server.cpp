@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include "host/http/http_connection_pool.h"
 #include "testing/test_certificate.h"
 
 namespace testing_support {
@@ -95,6 +96,10 @@ Scripted_HTTP_Server::Scripted_HTTP_Server(const Test_Certificate& certificate)
 
 Scripted_HTTP_Server::~Scripted_HTTP_Server() {
   release_silent();
+  // The client's pool would keep connections to this server open, and each
+  // would hold a server thread until its keep-alive time-out: closing them
+  // lets the server stop at once.
+  HTTP_Connection_Pool::process().clear();
   server_->stop();
   if (thread_.joinable()) thread_.join();
 }
@@ -113,6 +118,11 @@ void Scripted_HTTP_Server::start() {
   thread_ = std::thread([this] { server_->listen_after_bind(); });
   while (!server_->is_running())
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+long Scripted_HTTP_Server::tls_sessions_resumed() const {
+  auto* tls = dynamic_cast<httplib::SSLServer*>(server_.get());
+  return tls ? SSL_CTX_sess_hits(tls->ssl_context()) : 0;
 }
 
 void Scripted_HTTP_Server::script(Scripted_Reply reply) {

@@ -81,6 +81,8 @@ class Scripted_HTTP_Server {
   std::size_t connections() const;
   // Waits up to two seconds until at least `n` connections were accepted.
   bool wait_for_connections(std::size_t n) const;
+  // TLS handshakes that resumed an earlier session (0 for plain HTTP).
+  long tls_sessions_resumed() const;
 
   // Lets every silent request go (they answer 503 to nobody).
   void release_silent();

@@ -1,6 +1,7 @@
 #include "testing/simulator.h"
 
 #include "testing/canary.h"
+#include "tools/qingcloud_sim/connections.h"
 
 namespace testing_support {
 
@@ -47,6 +48,10 @@ std::uint64_t Simulator::requests(const std::string& action) const {
 
 std::uint64_t Simulator::requests() const {
   return server_.stats().requests;
+}
+
+void Simulator::close_connections() {
+  qingcloud_sim::shutdown_connections(port());
 }
 
 std::uint64_t Simulator::connections_accepted() const {

@@ -83,6 +83,9 @@ class Simulator {
   std::uint64_t requests(const std::string& action) const;
   std::uint64_t requests() const;
   std::uint64_t connections_accepted() const;
+  // Closes every connection the simulator holds, as a server whose keep-alive
+  // time-out ran out closes the idle ones.
+  void close_connections();
   // The most recent request (of `action`, when given); fails the test and
   // returns an empty record when there is none.
   Recorded_Request last_request(const std::string& action = std::string()) const;

@@ -2,6 +2,7 @@
 // through ACE checked for secrets (see canary.h) and printed to standard
 // error.  A Log_Capture in a test takes the lines while it lives.
 #include <cstdio>
+#include <cstdlib>
 
 #include <ace/Log_Msg.h>
 #include <ace/Log_Msg_Backend.h>
@@ -41,6 +42,11 @@ class Canary_Log_Watch : public ACE_Log_Msg_Backend {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The HTTP library takes proxies from the environment; tests reach their
+  // own loopback servers directly, and those that test proxies set them.
+  for (const char* name : {"http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY",
+                           "no_proxy", "NO_PROXY"})
+    ::unsetenv(name);
   ::testing::InitGoogleMock(&argc, argv);
   Canary_Log_Watch watch;
   return RUN_ALL_TESTS();

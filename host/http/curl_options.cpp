@@ -7,6 +7,8 @@
 #include <curl/curl.h>
 #include <openssl/ssl.h>
 
+#include "host/http/curl_share.h"
+#include "host/http/http_connection_pool.h"
 #include "host/http/http_session_factory.h"
 #include "support/secure_string.h"
 #include "support/to_string.h"
@@ -50,9 +52,22 @@ std::string bracketed_host(const std::string& host) {
 
 }  // namespace
 
-std::string http_printable_url(const HTTP_Session_Settings& settings, const std::string& path) {
+std::string http_endpoint_url(const HTTP_Session_Settings& settings, const std::string& path) {
   return (settings.ssl ? "https://" : "http://") + bracketed_host(settings.host) + ":" +
          to_string(settings.port) + path;
+}
+
+std::string http_printable_url(const HTTP_Session_Settings& settings, const std::string& path) {
+  std::string url = http_endpoint_url(settings, path);
+  if (!settings.proxy.empty()) url += " through proxy " + settings.proxy.printable();
+  return url;
+}
+
+std::string http_pool_key(const HTTP_Session_Settings& s) {
+  // Fields apart by a byte that none of them holds.
+  const char sep = '\n';
+  return std::string(s.ssl ? "https" : "http") + sep + s.host + sep + to_string(s.port) + sep +
+         s.ca_file + sep + s.proxy.url + sep + s.proxy.user;
 }
 
 int curl_apply_session_options(CURL* easy, const HTTP_Session_Settings& s,
@@ -64,13 +79,20 @@ int curl_apply_session_options(CURL* easy, const HTTP_Session_Settings& s,
   const long stall = std::max(s.send_timeout, s.recv_timeout);
   Option_Setter set(easy);
   set(CURLOPT_ERRORBUFFER, error_buffer)(CURLOPT_NOSIGNAL, 1L)(CURLOPT_NOPROGRESS, 1L)
-      // Only http and https, no redirects, and no proxy from the environment.
+      // Only http and https, and no redirects.
       (CURLOPT_PROTOCOLS_STR, "http,https")(CURLOPT_REDIR_PROTOCOLS_STR, "http,https")(
-          CURLOPT_FOLLOWLOCATION, 0L)(CURLOPT_PROXY, "")(CURLOPT_NOPROXY, "*")(
-          CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1))
-      // Each handle keeps at most its one connection; the session keeps the handles.
-      (CURLOPT_MAXCONNECTS, 1L)(CURLOPT_CONNECTTIMEOUT, static_cast<long>(s.conn_timeout))(
-          CURLOPT_LOW_SPEED_LIMIT, 1L)(CURLOPT_LOW_SPEED_TIME, stall)(
+          CURLOPT_FOLLOWLOCATION, 0L)(CURLOPT_HTTP_VERSION,
+                                      static_cast<long>(CURL_HTTP_VERSION_1_1))
+      // The proxy was chosen with the session (the environment included):
+      // libcurl is told that choice and looks no further.
+      (CURLOPT_PROXY, s.proxy.url.c_str())(CURLOPT_NOPROXY, "")
+      // Each handle keeps at most its one connection, which the pool keeps
+      // no longer than it may be idle; TLS sessions are resumed across them.
+      (CURLOPT_MAXCONNECTS, 1L)(CURLOPT_MAXAGE_CONN,
+                                static_cast<long>(HTTP_Connection_Pool::IDLE_TIME.count()))(
+          CURLOPT_SHARE, curl_tls_session_share())(
+          CURLOPT_CONNECTTIMEOUT, static_cast<long>(s.conn_timeout))(CURLOPT_LOW_SPEED_LIMIT, 1L)(
+          CURLOPT_LOW_SPEED_TIME, stall)(
           CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(HTTP_Session_Factory::MAX_BODY_SIZE))(
           CURLOPT_SSL_VERIFYPEER, 1L)(CURLOPT_SSL_VERIFYHOST, 2L)(
           CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));
@@ -79,6 +101,9 @@ int curl_apply_session_options(CURL* easy, const HTTP_Session_Settings& s,
   if (s.ssl) set(CURLOPT_SSL_CTX_FUNCTION, &cleanse_plaintext);
   if (!s.ca_file.empty()) set(CURLOPT_CAINFO, s.ca_file.c_str());
   if (!s.user_agent.empty()) set(CURLOPT_USERAGENT, s.user_agent.c_str());
+  if (!s.proxy.user.empty() || !s.proxy.password.empty())
+    set(CURLOPT_PROXYUSERNAME, s.proxy.user.c_str())(CURLOPT_PROXYPASSWORD,
+                                                     s.proxy.password.c_str());
   if (s.flags & HTTP_Session_Factory::FRESH_CONNECTIONS)
     set(CURLOPT_FRESH_CONNECT, 1L)(CURLOPT_FORBID_REUSE, 1L);
   return set.result();
@@ -107,7 +132,7 @@ Curl_Url curl_make_url(const HTTP_Session_Settings& s, const std::string& path,
   if (!url) return url;
   try {
     // The whole URL carries the signed query: wiped storage, like the query.
-    const std::string printable = http_printable_url(s, path);
+    const std::string printable = http_endpoint_url(s, path);
     secure_string text(printable.data(), printable.size());
     if (!query.empty()) text.append(1, '?').append(query.data(), query.size());
     if (curl_url_set(url.get(), CURLUPART_URL, text.c_str(), 0) != CURLUE_OK) url.reset();

@@ -7,9 +7,9 @@
 #include "host/http/http_session_settings.h"
 
 // Sets on `easy` every option that follows from the session's settings:
-// time-outs, TLS verification, no proxy, no redirects, http and https only,
-// the reply size cap.  `error_buffer` (libcurl's size) receives its messages.
-// Returns libcurl's result of the first option that failed, else 0.
+// time-outs, TLS verification and session resumption, the proxy, no
+// redirects, http and https only, the reply size cap.  `error_buffer` (libcurl's size) receives its
+// messages. Returns libcurl's result of the first option that failed, else 0.
 int curl_apply_session_options(CURL* easy, const HTTP_Session_Settings& settings,
                                char* error_buffer) noexcept;
 

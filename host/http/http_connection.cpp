@@ -245,9 +245,12 @@ int HTTP_Connection::read_head(CGI_Response& response) {
     }
     const int error = curl_errno(rc, os_errno);
     // libcurl's own message names host and port; should it ever quote the
-    // query string (key id, signature), its generic text is used instead.
+    // query string (key id, signature) or the proxy's password, its generic
+    // text is used instead.
     const char* why = error_buffer_;
-    if (!*why || (!query_.empty() && std::strstr(why, query_.c_str())))
+    const secure_string& proxy_password = session_->settings().proxy.password;
+    if (!*why || (!query_.empty() && std::strstr(why, query_.c_str())) ||
+        (!proxy_password.empty() && std::strstr(why, proxy_password.c_str())))
       why = curl_easy_strerror(CURLcode(rc));
     fail(error);
     QC_LOG_ERROR("HTTP exchange with '%s' failed: %s, errno=%d, %m.\n", url_.c_str(), why, error);

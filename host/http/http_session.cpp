@@ -3,11 +3,12 @@
 #include <cerrno>
 #include <new>
 
+#include "host/http/http_connection_pool.h"
+#include "host/http/http_session_factory.h"
 #include "support/log.h"
 
-HTTP_Session::HTTP_Session(Key, HTTP_Session_Settings settings) : settings_(std::move(settings)) {
-  idle_.reserve(settings_.idle_connections);
-}
+HTTP_Session::HTTP_Session(Key, HTTP_Session_Settings settings)
+    : settings_(std::move(settings)), pool_key_(http_pool_key(settings_)) {}
 
 HTTP_Session_var HTTP_Session::make(HTTP_Session_Settings settings) {
   try {
@@ -18,32 +19,21 @@ HTTP_Session_var HTTP_Session::make(HTTP_Session_Settings settings) {
 }
 
 std::size_t HTTP_Session::idle_connections() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return idle_.size();
+  return HTTP_Connection_Pool::process().idle(pool_key_);
 }
 
 Curl_Easy HTTP_Session::take_handle() noexcept {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!idle_.empty()) {
-      Curl_Easy handle = std::move(idle_.back());
-      idle_.pop_back();
-      return handle;
-    }
+  if (!(settings_.flags & HTTP_Session_Factory::FRESH_CONNECTIONS)) {
+    if (Curl_Easy handle = HTTP_Connection_Pool::process().take(pool_key_)) return handle;
   }
   return curl_easy_make();
 }
 
 void HTTP_Session::give_back(Curl_Easy handle) noexcept {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (idle_.size() < settings_.idle_connections) {
-      idle_.push_back(std::move(handle));  // within the reserved capacity
-      return;
-    }
-  }
-  // Closes the connection outside the lock.
-  handle.reset();
+  // A fresh-connection session's handles are closed, with their connection.
+  if (settings_.flags & HTTP_Session_Factory::FRESH_CONNECTIONS) return;
+  HTTP_Connection_Pool::process().give_back(pool_key_, std::move(handle),
+                                            settings_.idle_connections);
 }
 
 HTTP_Connection_var HTTP_Session::send(const HTTP_Request& request, CGI_Response* response) {

@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -16,8 +15,9 @@ class HTTP_Session;
 using HTTP_Session_var = std::shared_ptr<HTTP_Session>;
 
 // One endpoint of the HTTP client library.  Requests go out over kept-alive
-// connections: a released connection waits for reuse while fewer than the
-// session's idle limit are waiting.  Thread-safe; each connection belongs to
+// connections: a released connection waits in the process's pool for reuse,
+// by this session or a later one to the same endpoint, while fewer than the
+// session's idle limit wait there.  Thread-safe; each connection belongs to
 // one thread at a time.  Made by HTTP_Session_Factory.
 class HTTP_Session : public std::enable_shared_from_this<HTTP_Session> {
   struct Key {
@@ -36,7 +36,7 @@ class HTTP_Session : public std::enable_shared_from_this<HTTP_Session> {
   HTTP_Connection_var send(const HTTP_Request& request, CGI_Response* response);
 
   const HTTP_Session_Settings& settings() const noexcept { return settings_; }
-  // Connections waiting for reuse.
+  // Connections to this endpoint waiting for reuse.
   std::size_t idle_connections() const;
 
  private:
@@ -49,8 +49,7 @@ class HTTP_Session : public std::enable_shared_from_this<HTTP_Session> {
   void give_back(Curl_Easy handle) noexcept;
 
   const HTTP_Session_Settings settings_;
-  mutable std::mutex mutex_;
-  std::vector<Curl_Easy> idle_;
+  const std::string pool_key_;
 };
 
 // The printable URL of a request on a session: scheme, host, port and path,

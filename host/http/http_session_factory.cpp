@@ -51,6 +51,7 @@ HTTP_Session_var HTTP_Session_Factory::create(const std::string& host, unsigned 
     s.recv_timeout = recv_timeout;
     s.conn_timeout = conn_timeout;
     s.flags = flags;
+    s.proxy = http_proxy_for(host, ssl);
 
     const char* unusable = nullptr;
     if (host.empty()) {

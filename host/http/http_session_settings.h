@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <string>
 
+#include "host/http/http_proxy.h"
+
 // What an HTTP session was made with (see HTTP_Session_Factory::create).
 struct HTTP_Session_Settings {
   std::string host;
@@ -15,7 +17,16 @@ struct HTTP_Session_Settings {
   int recv_timeout = 0;  // seconds
   int conn_timeout = 0;  // seconds
   unsigned flags = 0;    // HTTP_Session_Factory::Flags
+  HTTP_Proxy proxy;      // empty: straight to the endpoint
 };
 
-// "scheme://host:port" + `path`, for messages: never a query string.
+// "scheme://host:port" + `path`.
+std::string http_endpoint_url(const HTTP_Session_Settings& settings, const std::string& path);
+
+// The endpoint's URL of `path`, and the proxy when there is one, for
+// messages: never a query string, never the proxy's credentials.
 std::string http_printable_url(const HTTP_Session_Settings& settings, const std::string& path);
+
+// What a connection made for these settings can be reused for: scheme,
+// host, port, the trusted authorities and the proxy.
+std::string http_pool_key(const HTTP_Session_Settings& settings);

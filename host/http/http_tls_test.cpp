@@ -1,9 +1,11 @@
 // TLS verification against a local HTTPS server with certificates made by the test.
 #include <cerrno>
 #include <string>
+#include <thread>
 
 #include <gtest/gtest.h>
 
+#include "host/http/http_connection_pool.h"
 #include "host/http/http_method.h"
 #include "host/http/http_session_factory.h"
 #include "host/http/http_test_support.h"
@@ -86,6 +88,19 @@ TEST_F(HTTP_TLS, ACertificateForAnotherHostIsRefused) {
   HTTP_TLS_Context trusted(elsewhere_.pem_file());
   EXPECT_EQ(exchange("127.0.0.1", server.port(), &trusted), EPROTO);
   EXPECT_TRUE(server.received().empty());
+}
+
+// A new connection to an endpoint resumes the TLS session of an earlier
+// one, whichever thread made it: no full handshake.
+TEST_F(HTTP_TLS, NewConnectionsResumeTheTlsSession) {
+  Scripted_HTTP_Server server(local_);
+  Default_CA_File ca(local_.pem_file());
+  ASSERT_EQ(exchange("127.0.0.1", server.port(), nullptr), 0);
+  HTTP_Connection_Pool::process().clear();  // the next exchange needs a new connection
+  std::thread other([&] { EXPECT_EQ(exchange("127.0.0.1", server.port(), nullptr), 0); });
+  other.join();
+  EXPECT_EQ(server.connections(), 2u);
+  EXPECT_EQ(server.tls_sessions_resumed(), 1);
 }
 
 }  // namespace
