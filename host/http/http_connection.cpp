@@ -8,6 +8,7 @@
 #include <curl/curl.h>
 
 #include "host/http/curl_options.h"
+#include "host/http/http_exchange_observer.h"
 #include "host/http/http_method.h"
 #include "host/http/http_session.h"
 #include "host/http/http_session_factory.h"
@@ -224,7 +225,11 @@ int HTTP_Connection::read_head(CGI_Response& response) {
                           static_cast<curl_off_t>(request_body_.size()));
     if (rc == CURLE_OK) rc = curl_easy_setopt(easy, CURLOPT_POSTFIELDS, request_body_.data());
   }
+  const auto started = std::chrono::steady_clock::now();
   if (rc == CURLE_OK) rc = curl_easy_perform(easy);
+  long status = 0;
+  if (rc == CURLE_OK) curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+  notify_http_exchange({static_cast<int>(status), std::chrono::steady_clock::now() - started});
 
   if (rc != CURLE_OK) {
     long os_errno = 0;
@@ -257,9 +262,7 @@ int HTTP_Connection::read_head(CGI_Response& response) {
     return -1;
   }
 
-  long status = 0;
   long version = 0;
-  curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
   curl_easy_getinfo(easy, CURLINFO_HTTP_VERSION, &version);
   try {
     response.headers().clear();
