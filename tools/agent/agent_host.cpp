@@ -126,7 +126,34 @@ json_spirit::Value Agent_Host::handle_text(const std::string& text) {
   return answers;
 }
 
+std::string Agent_Host::served_method(const json_spirit::Value& message) const {
+  if (message.type() != json_spirit::obj_type) return std::string();
+  const auto method = message.get_obj().find("method");
+  if (method == message.get_obj().end() || method->second.type() != json_spirit::str_type)
+    return std::string();
+  const std::string& name = method->second.get_str();
+  return methods_.count(name) || handler_for(name) ? name : std::string();
+}
+
 json_spirit::Value Agent_Host::handle_json(const json_spirit::Value& message) {
+  if (!observer_) return answer_json(message);
+  const std::string method = served_method(message);
+  observer_->request_started(method);
+  const auto started = std::chrono::steady_clock::now();
+  json_spirit::Value answer;
+  try {
+    answer = answer_json(message);
+  } catch (...) {
+    observer_->request_finished(method,
+                                json_rpc_error(json_spirit::Value(), JSON_RPC_INTERNAL_ERROR, ""),
+                                std::chrono::steady_clock::now() - started);
+    throw;
+  }
+  observer_->request_finished(method, answer, std::chrono::steady_clock::now() - started);
+  return answer;
+}
+
+json_spirit::Value Agent_Host::answer_json(const json_spirit::Value& message) {
   JSON_RPC_Object* parsed = parse_json_rpc_object(message, nullptr);
   JSON_RPC_Object_var var(parsed);
   if (!parsed || (parsed->kind() != JSON_RPC_Object::KIND_REQUEST &&

@@ -9,6 +9,7 @@
 #include "host/json_spirit/value.h"
 #include "tools/agent/agent_home.h"
 #include "tools/agent/plugin_loader.h"
+#include "tools/agent/request_observer.h"
 
 // The host that the plug-in's JSON-RPC handlers run in: the handlers made by
 // the plug-in's exported factories, and the host's own method
@@ -37,6 +38,10 @@ class Agent_Host {
   using Host_Method = std::function<json_spirit::Value(const JSON_RPC_Request&)>;
   void add_method(const std::string& name, Host_Method method);
 
+  // Told of every request that handle_json answers; set before requests
+  // arrive, and outlives them.
+  void observe_requests(Request_Observer* observer) { observer_ = observer; }
+
   // One request of `method`: the answer sent (a response or an error), or
   // null when the handler sent none.
   json_spirit::Value request(const std::string& method, const json_spirit::Value& params,
@@ -51,6 +56,8 @@ class Agent_Host {
 
  private:
   JSON_RPC_Handler* handler_for(const std::string& method) const;
+  std::string served_method(const json_spirit::Value& message) const;
+  json_spirit::Value answer_json(const json_spirit::Value& message);
   json_spirit::Value dispatch(JSON_RPC_Handler& handler, JSON_RPC_Object_var message);
 
   Plugin_Library plugin_;
@@ -60,6 +67,7 @@ class Agent_Host {
   JSON_RPC_Handler_Exterminator gobble_login_ = nullptr;
   bool serving_query_ = false;
   std::map<std::string, Host_Method> methods_;
+  Request_Observer* observer_ = nullptr;
 };
 
 // A JSON-RPC error answer as the host writes it.

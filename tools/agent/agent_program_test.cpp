@@ -274,8 +274,8 @@ TEST_F(Agent_Program, LeavesABrokenStoreAsItIs) {
 }
 
 TEST(Agent_Help, EveryCommandShowsItsUsageOptionsAndAnExample) {
-  for (const char* command :
-       {"probe", "call", "env", "login-test", "ls", "search", "tree", "rpc", "client"}) {
+  for (const char* command : {"probe", "call", "env", "login-test", "ls", "search", "tree", "rpc",
+                              "serve", "serve-url", "client"}) {
     for (const Program_Result& r : {run_program({QINGCLOUD_AGENT_PATH, "help", command}),
                                     run_program({QINGCLOUD_AGENT_PATH, command, "--help"})}) {
       EXPECT_EQ(r.exit_code, 0) << command;

@@ -16,4 +16,5 @@ int search_command(const Command_Args& args);
 int tree_command(const Command_Args& args);
 int rpc_command(const Command_Args& args);
 int serve_command(const Command_Args& args);
+int serve_url_command(const Command_Args& args);
 int client_command(const Command_Args& args);

@@ -9,6 +9,7 @@
 #include "host/json_spirit/writer.h"
 #include "host/support/secure_memset.h"
 #include "tools/agent/console_assets.h"
+#include "tools/agent/health_routes.h"
 
 namespace {
 
@@ -113,6 +114,8 @@ bool Console_Service::bind(const std::string& address, int threads, std::string&
   server_->Get("/console.js", [this](const httplib::Request& req, httplib::Response& res) {
     serve_page(req, res, "text/javascript; charset=utf-8", console_js());
   });
+  add_health_route(*server_);
+  if (metrics_) add_metrics_route(*server_, *metrics_);
   const int port = std::stoi(port_text);
   port_ = port == 0 ? server_->bind_to_any_port(bind_host_) : port;
   if (port != 0 && !server_->bind_to_port(bind_host_, port)) port_ = -1;
@@ -133,8 +136,8 @@ std::string Console_Service::url() const {
   return "http://" + host + ":" + std::to_string(port_) + "/?token=" + token_;
 }
 
-void Console_Service::run() {
-  server_->listen_after_bind();
+bool Console_Service::run() {
+  return server_->listen_after_bind();
 }
 
 void Console_Service::stop() {
@@ -149,6 +152,7 @@ Console_Service::Access Console_Service::check(const httplib::Request& req) cons
   const bool own = host == bind_host_ + port || host == "localhost" + port ||
                    host == "[" + bind_host_ + "]" + port || host == "127.0.0.1" + port;
   if (!own) return Access::FOREIGN_HOST;
+  if (needs_no_token(req.method, req.path)) return Access::OK;
 
   const std::string auth = req.get_header_value("Authorization");
   if (auth.rfind("Bearer ", 0) == 0 && same_token(auth.substr(7), token_)) return Access::OK;

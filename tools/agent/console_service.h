@@ -5,6 +5,8 @@
 
 #include "tools/agent/agent_host.h"
 
+class Service_Metrics;
+
 namespace httplib {
 class Server;
 struct Request;
@@ -29,13 +31,18 @@ class Console_Service {
   Console_Service(const Console_Service&) = delete;
   Console_Service& operator=(const Console_Service&) = delete;
 
+  // Serves GET /metrics from `metrics` (given before `bind`; it must outlive
+  // the service).  GET /healthz is always served.
+  void serve_metrics(Service_Metrics& metrics) { metrics_ = &metrics; }
+
   // Binds `address` ("127.0.0.1:0" for a free loopback port) with `threads`
   // handler threads and makes a fresh access token.  False, with the problem
   // in `error`.
   bool bind(const std::string& address, int threads, std::string& error);
 
-  // Serves until `stop`; the requests in flight are finished first.
-  void run();
+  // Serves until `stop`; the requests in flight are finished first.  False
+  // when the server ended on its own (it could accept no more connections).
+  bool run();
   // Safe from any thread, once `bind` succeeded.
   void stop();
 
@@ -56,4 +63,5 @@ class Console_Service {
   std::string bind_host_;
   int port_ = 0;
   std::string token_;
+  Service_Metrics* metrics_ = nullptr;
 };

@@ -17,6 +17,7 @@
 #include "testing/simulator.h"
 #include "testing/test_host.h"
 #include "tools/agent/console_methods.h"
+#include "tools/agent/service_metrics.h"
 
 namespace {
 
@@ -35,6 +36,10 @@ class Console_Service_Test : public testing_support::Simulator_Test {
     ASSERT_TRUE(home.open(dir.path(), error)) << error;
     ASSERT_TRUE(host.start(home, QINGCLOUD_PLUGIN_PATH, error)) << error;
     add_console_methods(host, home);
+    host.observe_requests(&metrics);
+    service.serve_metrics(metrics);
+    set_http_exchange_observer(
+        [this](const HTTP_Exchange_Outcome& o) { metrics.platform_exchange(o); });
     ASSERT_TRUE(service.bind("127.0.0.1:0", 4, error)) << error;
     server = std::thread([this] { service.run(); });
     uuid = rpc(R"({"jsonrpc":"2.0","id":1,"method":"host.environments.add","params":{
@@ -50,6 +55,7 @@ class Console_Service_Test : public testing_support::Simulator_Test {
   void TearDown() override {
     service.stop();
     if (server.joinable()) server.join();
+    set_http_exchange_observer(nullptr);
   }
 
   httplib::Client client() const {
@@ -71,6 +77,7 @@ class Console_Service_Test : public testing_support::Simulator_Test {
   testing_support::Temp_Dir dir;
   Agent_Home home;
   Agent_Host host;
+  Service_Metrics metrics{[this] { return home.environments().size(); }};
   Console_Service service{host};
   std::thread server;
   std::string uuid;
@@ -101,6 +108,9 @@ TEST_F(Console_Service_Test, LetsInOnlyItsOwnPagesWithTheToken) {
        std::string(Console_Service::MAX_BODY + 1, ' '), bearer(), 413},
       {"the page with the token", "GET", "/", "", "", bearer(), 200},
       {"the first visit", "GET", "/?token=" + service.token(), "", "", {}, 303},
+      {"the health check", "GET", "/healthz", "", "", {}, 200},
+      {"the health check by another site's name", "GET", "/healthz", "", "", foreign_host, 403},
+      {"the metrics without the token", "GET", "/metrics", "", "", {}, 401},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -155,6 +165,31 @@ TEST_F(Console_Service_Test, AnswersJsonRpcAndGoesOn) {
   const std::string text((std::istreambuf_iterator<char>(store)), std::istreambuf_iterator<char>());
   EXPECT_EQ(text.find(Simulator::BOSS_SECRET), std::string::npos);
   EXPECT_NE(text.find("secret_access_key"), std::string::npos);
+}
+
+// Each entry of a batch is counted by its method, names that the host does
+// not serve as "unknown", and the platform's replies by their status class.
+TEST_F(Console_Service_Test, CountsWhatItAnswersInItsMetrics) {
+  rpc(R"([{"jsonrpc":"2.0","id":1,"method":"qingcloud.list","params":{"uuid":")" + uuid +
+      R"(","subtype":"search","search_type":"Zone","search":"SH"}},
+          {"jsonrpc":"2.0","id":2,"method":"qingcloud.list","params":{}},
+          {"jsonrpc":"2.0","id":3,"method":"made.up","params":{}}])");
+  auto res = client().Get("/metrics", bearer());
+  ASSERT_TRUE(res);
+  EXPECT_EQ(res->status, 200);
+  EXPECT_EQ(res->get_header_value("Content-Type"), Service_Metrics::CONTENT_TYPE);
+  for (
+      const char* line : {
+          R"(qingcloud_agent_rpc_requests_total{method="host.environments.add",outcome="ok"} 1)",
+          R"(qingcloud_agent_rpc_requests_total{method="qingcloud.list",outcome="ok"} 1)",
+          R"(qingcloud_agent_rpc_requests_total{method="qingcloud.list",outcome="invalid_params"} 1)",
+          R"(qingcloud_agent_rpc_requests_total{method="unknown",outcome="method_not_found"} 1)",
+          R"(qingcloud_agent_rpc_request_duration_seconds_count{method="qingcloud.list"} 2)",
+          R"(qingcloud_agent_platform_requests_total{outcome="2xx"} )",
+          "qingcloud_agent_listings_in_flight 0",
+          "qingcloud_agent_environments 1",
+      })
+    EXPECT_NE(res->body.find(line), std::string::npos) << line << "\n" << res->body;
 }
 
 // The handlers share nothing: requests run side by side on the threads.

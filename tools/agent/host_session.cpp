@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "host/http/http_tls_context.h"
+#include "tools/agent/home_owner.h"
 #include "tools/agent/plugin_loader.h"
 
 const char* const HOST_OPTIONS_USAGE =
@@ -25,10 +26,13 @@ std::vector<std::string> with_host_flags(std::vector<std::string> own) {
 }
 
 bool Host_Session::open(const Arg_Reader& args, bool with_plugin, std::string& error) {
-  if (!args.has("--verbose")) quiet_ = std::make_unique<Log_Lines>();
+  if (!args.has("--verbose"))
+    quiet_ = std::make_unique<Log_Lines>();
+  else
+    verbose_ = std::make_unique<Line_Log>(2, is_journal_stream(2, std::getenv("JOURNAL_STREAM")));
   const std::string dir =
       Agent_Home::choose(args.value("--home"), [](const char* name) { return std::getenv(name); });
-  if (!home_.open(dir, error)) return false;
+  if (!act_as_home_owner(dir, error) || !home_.open(dir, error)) return false;
   if (!with_plugin) return true;
   const std::string ca_file = args.value("--ca-file");
   if (!ca_file.empty()) {

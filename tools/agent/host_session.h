@@ -9,6 +9,7 @@
 #include "tools/agent/agent_home.h"
 #include "tools/agent/agent_host.h"
 #include "tools/agent/arg_reader.h"
+#include "tools/agent/line_log.h"
 #include "tools/agent/log_lines.h"
 
 // Exit codes of the demo host's commands.
@@ -26,7 +27,9 @@ extern const char* const HOST_OPTIONS_USAGE;
 // What a host command runs in: the home folder with its key and
 // environments, and (for the commands that reach the plug-in) the host with
 // the plug-in's handlers.  The plug-in's log lines are kept back unless
-// --verbose is given: the command reports failures in its own words.
+// --verbose is given (then they go to standard error one event a line): the
+// command reports failures in its own words.  Run by root on a home folder
+// of another user, the command takes that user's identity.
 class Host_Session {
  public:
   // Opens the home (--home) and, with `with_plugin`, loads the plug-in
@@ -39,6 +42,7 @@ class Host_Session {
 
  private:
   std::unique_ptr<Log_Lines> quiet_;
+  std::unique_ptr<Line_Log> verbose_;
   Agent_Home home_;
   Agent_Host host_;
 };

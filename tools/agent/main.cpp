@@ -24,6 +24,7 @@ const Command COMMANDS[] = {
     {"tree", tree_command, "walk and print an environment's inventory tree"},
     {"rpc", rpc_command, "answer JSON-RPC requests on standard input, one a line"},
     {"serve", serve_command, "serve JSON-RPC over HTTP and a console for the browser"},
+    {"serve-url", serve_url_command, "print the address and token of a running serve's console"},
     {"client", client_command, "run one operation of the platform's clients"},
 };
 

@@ -2,14 +2,15 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <pthread.h>
 #include <string>
-#include <thread>
 
 #include "tools/agent/commands.h"
 #include "tools/agent/console_methods.h"
 #include "tools/agent/console_service.h"
 #include "tools/agent/host_session.h"
+#include "tools/agent/serve_url_file.h"
+#include "tools/agent/service_metrics.h"
+#include "tools/agent/stop_waiter.h"
 
 namespace {
 
@@ -17,8 +18,13 @@ const char* const USAGE =
     "usage: qingcloud-agent serve [--listen 127.0.0.1:PORT] [--threads N]\n"
     "Serves the host's JSON-RPC methods at POST /rpc and a console at GET / on one\n"
     "loopback port.  The first line printed is the address to open in a browser; it\n"
-    "carries the access token that every request needs.  Stops on SIGINT or SIGTERM,\n"
-    "after the requests in flight.\n\n"
+    "carries the access token that every request needs.  The address is also kept in\n"
+    "the file serve-url of the home folder (mode 0600) while serve runs, for\n"
+    "`qingcloud-agent serve-url`; when standard output is the journal, only the\n"
+    "address without its token is printed.  GET /healthz answers \"ok\" without the\n"
+    "token, for monitoring; GET /metrics gives the metrics in the Prometheus text\n"
+    "format.  Stops on SIGINT or SIGTERM, after the requests in flight, or ends\n"
+    "without them 20 s later.\n\n"
     "options:\n"
     "  --listen A:P    the address and port to listen on (default 127.0.0.1:0, a free port)\n"
     "  --threads N     handler threads (default 4)\n";
@@ -55,19 +61,30 @@ int serve_command(const Command_Args& args) {
   if (!session.open(a, true, error)) return host_fail("serve", HOST_BAD_USAGE, error);
   add_console_methods(session.host(), session.home());
   Console_Service service(session.host());
+  Service_Metrics metrics([&session] { return session.home().environments().size(); });
+  session.host().observe_requests(&metrics);
+  service.serve_metrics(metrics);
   if (!service.bind(a.value("--listen", "127.0.0.1:0"), threads, error))
     return host_fail("serve", HOST_BAD_USAGE, error);
-  std::printf("%s\n", service.url().c_str());
-  std::fflush(stdout);
+  const std::string home = session.home().dir();
+  if (!announce_serve_url(home, service.url(), error))
+    return host_fail("serve", HOST_FAILED, error);
+  set_http_exchange_observer(
+      [&metrics](const HTTP_Exchange_Outcome& o) { metrics.platform_exchange(o); });
 
-  std::thread waiter([&service, stop_signals] {
-    int signal = 0;
-    sigwait(&stop_signals, &signal);
-    service.stop();
-  });
-  service.run();
-  // Stopped by a signal, or the server failed on its own: let the waiter go.
-  pthread_kill(waiter.native_handle(), SIGTERM);
-  waiter.join();
+  bool served = false;
+  {
+    Stop_Waiter waiter(
+        stop_signals, [&service] { service.stop(); },
+        [&home, url = service.url()] {
+          std::string why;
+          if (!remove_serve_url(home, url, why)) host_fail("serve", HOST_FAILED, why);
+        });
+    served = service.run();
+  }
+  set_http_exchange_observer(nullptr);
+  if (!remove_serve_url(home, service.url(), error)) return host_fail("serve", HOST_FAILED, error);
+  if (!served)
+    return host_fail("serve", HOST_FAILED, "the HTTP server stopped accepting connections");
   return HOST_OK;
 }

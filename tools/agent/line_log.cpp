@@ -1,0 +1,87 @@
+#include "tools/agent/line_log.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <ace/Log_Msg.h>
+#include <ace/Log_Record.h>
+
+namespace {
+
+// The syslog priority of an ACE priority.  Nothing is logged above
+// "critical": an emergency line would be sent to every terminal.
+int syslog_priority(unsigned long type) {
+  if (type & (LM_EMERGENCY | LM_ALERT | LM_CRITICAL)) return 2;
+  if (type & LM_ERROR) return 3;
+  if (type & LM_WARNING) return 4;
+  if (type & (LM_NOTICE | LM_STARTUP | LM_SHUTDOWN)) return 5;
+  if (type & LM_INFO) return 6;
+  return 7;
+}
+
+// The text as one line: control characters (line breaks among them) as
+// visible escapes; a final line break dropped.
+std::string one_line(const char* text) {
+  std::string in(text);
+  while (!in.empty() && (in.back() == '\n' || in.back() == '\r'))
+    in.pop_back();
+  std::string out;
+  out.reserve(in.size() + 1);
+  for (unsigned char c : in) {
+    if (c == '\n') {
+      out += "\\n";
+    } else if (c < 0x20 || c == 0x7f) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
+      out += escaped;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+bool is_journal_stream(int fd, const char* journal_stream) {
+  if (!journal_stream) return false;
+  unsigned long long device = 0, inode = 0;
+  char rest = 0;
+  if (std::sscanf(journal_stream, "%llu:%llu%c", &device, &inode, &rest) != 2) return false;
+  struct stat st;
+  if (::fstat(fd, &st) != 0) return false;
+  return st.st_dev == device && st.st_ino == inode;
+}
+
+Line_Log::Line_Log(int fd, bool journal) : fd_(fd), journal_(journal) {
+  previous_backend_ = ACE_Log_Msg::msg_backend(this);
+  ACE_Log_Msg* log = ACE_LOG_MSG;
+  previous_flags_ = log->flags();
+  log->set_flags(ACE_Log_Msg::CUSTOM);
+  log->clr_flags(ACE_Log_Msg::STDERR);
+}
+
+Line_Log::~Line_Log() {
+  ACE_Log_Msg* log = ACE_LOG_MSG;
+  log->clr_flags(ACE_Log_Msg::CUSTOM);
+  log->set_flags(previous_flags_);
+  ACE_Log_Msg::msg_backend(previous_backend_);
+}
+
+ssize_t Line_Log::log(ACE_Log_Record& record) {
+  std::string line;
+  if (journal_) line = "<" + std::to_string(syslog_priority(record.type())) + ">";
+  line += one_line(record.msg_data());
+  line += '\n';
+  // One write a line, so that lines of several threads do not mix.
+  for (std::size_t done = 0; done < line.size();) {
+    const ssize_t n = ::write(fd_, line.data() + done, line.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return -1;  // nowhere left to tell of it
+    done += static_cast<std::size_t>(n);
+  }
+  return static_cast<ssize_t>(line.size());
+}

@@ -1,0 +1,53 @@
+// qingcloud-agent serve-url: the console's address with its token, from the
+// home folder of a running serve.
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "tools/agent/agent_home.h"
+#include "tools/agent/arg_reader.h"
+#include "tools/agent/commands.h"
+#include "tools/agent/host_session.h"
+#include "tools/agent/serve_url_file.h"
+
+namespace {
+
+const char* const USAGE =
+    "usage: qingcloud-agent serve-url [--home DIR]\n"
+    "Prints the address of the console that a running `qingcloud-agent serve` with this\n"
+    "home folder serves, with its access token: serve keeps it in the file serve-url of\n"
+    "its home folder (mode 0600) instead of a log that others may read.  Run it as the\n"
+    "service's user or as root.  Exit 1 when no serve is running with that home folder.\n\n"
+    "options:\n"
+    "  --home DIR      the host's folder (default $QINGCLOUD_AGENT_HOME, else ~/.qingcloud-agent)\n"
+    "\nexample:\n"
+    "  sudo qingcloud-agent serve-url --home /var/lib/qingcloud-agent\n";
+
+}  // namespace
+
+int serve_url_command(const Command_Args& args) {
+  Arg_Reader a(args, {"--home"}, {});
+  if (!a.ok())
+    return host_fail("serve-url", HOST_BAD_USAGE,
+                     a.error() + " (see qingcloud-agent serve-url --help)");
+  if (a.has("--help")) {
+    std::printf("%s", USAGE);
+    return HOST_OK;
+  }
+  if (!a.words().empty())
+    return host_fail("serve-url", HOST_BAD_USAGE,
+                     "takes no words, only --home DIR (see qingcloud-agent serve-url --help)");
+  const std::string dir =
+      Agent_Home::choose(a.value("--home"), [](const char* name) { return std::getenv(name); });
+  secure_string url;
+  bool missing = false;
+  std::string error;
+  if (!read_serve_url(dir, url, missing, error)) return host_fail("serve-url", HOST_FAILED, error);
+  if (missing)
+    return host_fail(
+        "serve-url", HOST_FAILED,
+        "no serve is running with the home folder " + dir + " (no " + serve_url_path(dir) + ")");
+  std::fwrite(url.data(), 1, url.size(), stdout);
+  std::fputc('\n', stdout);
+  return HOST_OK;
+}
