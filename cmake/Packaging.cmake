@@ -4,6 +4,7 @@
 #   <prefix>/lib/qingcloud-agent/plugins/libagent_host.so  the host stand-in
 #   <prefix>/bin/qingcloud-agent, <prefix>/bin/qingcloud-sim
 #   <prefix>/share/doc/qingcloud-plugin/                   README, copyright
+#   <prefix>/share/man/man1/                               their manual pages
 #
 # The programs find the libraries relative to themselves, so an installed
 # tree works from wherever it is unpacked and never from the build tree.
@@ -30,6 +31,28 @@ add_custom_command(OUTPUT ${qc_changelog}
   DEPENDS ${CMAKE_BINARY_DIR}/packaging/changelog)
 add_custom_target(qc_changelog ALL DEPENDS ${qc_changelog})
 install(FILES ${qc_changelog} DESTINATION ${QC_DOC_DIR})
+
+# The manual pages, made from the programs' --help and --version (of an
+# ordinary build: the package is not made from a sanitizer build).
+if(NOT QC_SANITIZE)
+  find_program(HELP2MAN help2man REQUIRED)
+  set(qc_man_qingcloud-agent_name "host program and console service of the QingCloud plug-in")
+  set(qc_man_qingcloud-sim_name "simulator of the QingCloud API")
+  set(qc_man_pages)
+  foreach(program qingcloud-agent qingcloud-sim)
+    set(page ${CMAKE_BINARY_DIR}/man/${program}.1)
+    add_custom_command(OUTPUT ${page}.gz
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
+      COMMAND ${HELP2MAN} --no-info --section 1 --name "${qc_man_${program}_name}"
+              --source "${QC_PACKAGE} ${PROJECT_VERSION}" --output ${page} $<TARGET_FILE:${program}>
+      COMMAND gzip -9 -n -f ${page}
+      DEPENDS ${program}
+      VERBATIM)
+    list(APPEND qc_man_pages ${page}.gz)
+  endforeach()
+  add_custom_target(qc_man_pages ALL DEPENDS ${qc_man_pages})
+  install(FILES ${qc_man_pages} DESTINATION share/man/man1)
+endif()
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ${QC_PACKAGE})

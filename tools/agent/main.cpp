@@ -28,13 +28,57 @@ const Command COMMANDS[] = {
     {"client", client_command, "run one operation of the platform's clients"},
 };
 
+// Also the source of the manual page (help2man): its paragraphs and the
+// headings "Options:", "Environment:", "Files:" and "Examples:" become the
+// page's sections.
 void usage(std::FILE* out) {
   std::fprintf(out,
-               "usage: qingcloud-agent COMMAND [ARGS...]\n"
-               "       qingcloud-agent help COMMAND     (or COMMAND --help)\n"
-               "       qingcloud-agent --version\n\ncommands:\n");
+               "Usage: qingcloud-agent COMMAND [OPTION]... [ARG]...\n"
+               "  or:  qingcloud-agent help COMMAND\n"
+               "  or:  qingcloud-agent --version\n"
+               "Loads the QingCloud plug-in of the backup agent the way the agent does, keeps\n"
+               "the QingCloud environments (connection settings) that the plug-in reaches, and\n"
+               "serves its JSON-RPC methods and a browser console, also as a system service.\n"
+               "\nCommands:\n");
   for (const Command& c : COMMANDS)
     std::fprintf(out, "  %-11s %s\n", c.name, c.help);
+  std::fprintf(
+      out,
+      "\n`qingcloud-agent help COMMAND` (or COMMAND --help) tells a command's own options.\n"
+      "Exit status: 0 success, 1 a failed request or login test, 2 unusable arguments,\n"
+      "home folder or plug-in.\n"
+      "\nThe system service qingcloud-agent.service runs `serve` as the user\n"
+      "qingcloud-agent, with the home folder /var/lib/qingcloud-agent, on the loopback\n"
+      "port set in /etc/default/qingcloud-agent (8480).  `serve-url` prints its console's\n"
+      "address with the access token; `env ... --home /var/lib/qingcloud-agent`, run as\n"
+      "root or as that user, manages its environments.  Besides the console and POST /rpc,\n"
+      "serve answers GET /healthz (\"ok\", no token needed) and GET /metrics (the Prometheus\n"
+      "text format, token needed).\n"
+      "\nOptions:\n"
+      "  -h, --help      print this help and exit\n"
+      "  --version       print the version and exit\n"
+      "\nOptions of env, login-test, ls, search, tree, rpc and serve:\n"
+      "  --home DIR      the host's folder (default $QINGCLOUD_AGENT_HOME, else\n"
+      "                  ~/.qingcloud-agent); run as root on a folder of another user, a\n"
+      "                  command takes that user's identity\n"
+      "  --plugin PATH   the plug-in to load (default: beside this program)\n"
+      "  --ca-file F     trust the CA certificates in F for TLS\n"
+      "  --verbose       log what the plug-in logs to standard error, one event a line\n"
+      "\nEnvironment:\n"
+      "  QINGCLOUD_AGENT_HOME         the host's folder when --home is not given\n"
+      "  QINGCLOUD_SECRET_ACCESS_KEY  the secret of the access key (env add, login-test,\n"
+      "                               call, client); never taken from the command line\n"
+      "\nFiles:\n"
+      "  ~/.qingcloud-agent/           the host's folder: host_key.pem (its RSA key),\n"
+      "                                environments.json (the environments, secrets\n"
+      "                                encrypted), serve-url (while serve runs, mode 0600)\n"
+      "  /var/lib/qingcloud-agent/     the system service's home folder\n"
+      "  /etc/default/qingcloud-agent  the system service's port and further serve options\n"
+      "\nExamples:\n"
+      "  $ qingcloud-agent env list\n"
+      "  $ qingcloud-agent tree UUID --view vms\n"
+      "  $ sudo systemctl enable --now qingcloud-agent\n"
+      "  $ sudo qingcloud-agent serve-url --home /var/lib/qingcloud-agent\n");
 }
 
 const Command* find(const char* name) {

@@ -20,17 +20,41 @@ namespace {
 
 using namespace qingcloud_sim;
 
+// Also the source of the manual page (help2man): its paragraphs and the
+// headings "Options:" and "Examples:" become the page's sections.
 const char USAGE[] =
-    "usage: qingcloud-sim [--listen HOST:PORT] [--port-file F]\n"
-    "                     [--inventory F | --generate SIZES] [--seed N]\n"
-    "                     [--tls-cert F --tls-key F] [--job-seconds N] [--lease-seconds N]\n"
-    "                     [--max-clock-skew N] [--log-requests] [--dump-inventory]\n"
+    "Usage: qingcloud-sim [OPTION]...\n"
+    "A simulator of the QingCloud API for trying and testing its clients: it serves\n"
+    "the platform's API (GET /iaas/, POST /boss2/) with signed requests, paged\n"
+    "describes, jobs and leases, over an inventory it keeps in memory.  The port is\n"
+    "printed on the first line of standard output.  It stops on SIGINT or SIGTERM.\n"
     "\n"
-    "Serves the QingCloud API (GET /iaas/, POST /boss2/) on HOST:PORT, by default\n"
-    "127.0.0.1 and a free port; the port is printed on the first line of stdout.\n"
-    "Without --inventory or --generate it serves the built-in demo inventory.\n"
-    "SIZES: instances=N,zones=N,users=N,bots=N,volumes=N,snapshots=N,listed=P (or just N);\n"
-    "listed=P: P percent of the instances are listed in the vms view.\n";
+    "Options:\n"
+    "  --listen HOST:PORT  the address to serve on (default 127.0.0.1 and a free port)\n"
+    "  --port-file F       also write the port to F, before it is printed\n"
+    "  --inventory F       serve the inventory of the JSON file F\n"
+    "  --generate SIZES    serve a generated inventory of SIZES, such as\n"
+    "                      instances=2000,zones=2 (or just 2000): NAME=N for instances,\n"
+    "                      zones, users, bots, volumes and snapshots, and listed=P for\n"
+    "                      the percent of the instances that the vms view lists\n"
+    "  --seed N            the seed of the generated inventory (default 1)\n"
+    "  --tls-cert F        serve HTTPS with the PEM certificate in F (with --tls-key)\n"
+    "  --tls-key F         the PEM private key of that certificate\n"
+    "  --job-seconds N     how long a job runs (default 2)\n"
+    "  --lease-seconds N   how long a new resource's lease takes to become active\n"
+    "                      (default 2)\n"
+    "  --max-clock-skew N  the seconds a request's time stamp may be off (default 60)\n"
+    "  --log-requests      log one line per API request on standard error\n"
+    "  --dump-inventory    print the inventory as JSON and exit\n"
+    "  -h, --help          print this help and exit\n"
+    "  --version           print the version and exit\n"
+    "\n"
+    "Without --inventory or --generate it serves the built-in demo inventory, whose\n"
+    "back-office key is QYDEMOBOSS0000000001 with the secret demo-boss-secret.\n"
+    "\n"
+    "Examples:\n"
+    "  $ qingcloud-sim --listen 127.0.0.1:41234\n"
+    "  $ qingcloud-sim --generate instances=2000,zones=2 --seed 7\n";
 
 struct Program_Options {
   Options server;
@@ -72,6 +96,9 @@ int parse_args(int argc, char** argv, Program_Options* p) {
     bool ok = true;
     if (arg == "--help" || arg == "-h") {
       std::fputs(USAGE, stdout);
+      return -1;
+    } else if (arg == "--version") {
+      std::printf("qingcloud-sim %s\n", QC_VERSION);
       return -1;
     } else if (arg == "--listen") {
       ok = value(&v) && parse_listen(v, &p->server);
