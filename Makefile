@@ -14,9 +14,10 @@ all: build
 deps:
 	@scripts/install-deps.sh
 
-# The tests need a browser too (the console's test drives Chromium).
+# The tests need a browser too (the console's test drives Chromium), and the
+# package test lintian and systemd-analyze.
 test-deps:
-	@scripts/install-deps.sh browser
+	@scripts/install-deps.sh browser package
 
 # configure <dir> <extra cmake arguments>
 define configure
@@ -67,10 +68,10 @@ bench: build
 package: build
 	cd $(BUILD) && cpack -G DEB
 
-# Lintian's verdict on the package (errors fail).
+# Lintian's verdict on the package (errors and warnings fail).
 lint-package: package
 	@scripts/install-deps.sh package
-	lintian --fail-on error $(BUILD)/package/*.deb
+	lintian --fail-on error,warning $(BUILD)/package/*.deb
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

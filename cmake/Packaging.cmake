@@ -5,6 +5,8 @@
 #   <prefix>/bin/qingcloud-agent, <prefix>/bin/qingcloud-sim
 #   <prefix>/share/doc/qingcloud-plugin/                   README, copyright
 #   <prefix>/share/man/man1/                               their manual pages
+#   <prefix>/lib/systemd/system/qingcloud-agent.service    the console service
+#   /etc/default/qingcloud-agent                           its settings
 #
 # The programs find the libraries relative to themselves, so an installed
 # tree works from wherever it is unpacked and never from the build tree.
@@ -54,6 +56,12 @@ if(NOT QC_SANITIZE)
   install(FILES ${qc_man_pages} DESTINATION share/man/man1)
 endif()
 
+# The console service.  Its settings file lies in /etc whatever the prefix
+# (`cmake --install` writes it there too, under $DESTDIR when set).
+install(FILES packaging/qingcloud-agent.service DESTINATION lib/systemd/system)
+install(FILES packaging/qingcloud-agent.default DESTINATION /etc/default
+        RENAME qingcloud-agent)
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ${QC_PACKAGE})
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -65,11 +73,18 @@ set(CPACK_PACKAGE_DESCRIPTION
     "The plug-in lets the backup console test QingCloud connection settings and
 browse and search the platform's inventory as a tree: zones, physical hosts,
 instances, disks, users and networks.  The package also holds qingcloud-agent,
-a small host program that loads the plug-in the way the backup agent does,
+a small host program that loads the plug-in the way the backup agent does
+and serves a console, also as the system service qingcloud-agent.service,
 and qingcloud-sim, a simulator of the platform's API to try it against.")
 set(CPACK_DEBIAN_PACKAGE_SECTION admin)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The maintainer scripts make the service's user (adduser) and home folder.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+    ${CMAKE_SOURCE_DIR}/packaging/postinst ${CMAKE_SOURCE_DIR}/packaging/prerm
+    ${CMAKE_SOURCE_DIR}/packaging/postrm ${CMAKE_SOURCE_DIR}/packaging/conffiles)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # dpkg-shlibdeps has to find the package's own libraries among its files.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/lib)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

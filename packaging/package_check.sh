@@ -2,7 +2,8 @@
 # The Debian package from outside: build it, unpack it into an empty root,
 # and from that root alone (no build tree, no LD_LIBRARY_PATH) probe the
 # plug-in, test a login and list an inventory level against the packaged
-# simulator.  Usage: packaging/package_check.sh BUILD_DIR
+# simulator; then check it as a system service (service_check.sh).
+# Usage: packaging/package_check.sh BUILD_DIR
 set -euo pipefail
 
 build=$(cd "$1" && pwd)
@@ -17,7 +18,8 @@ fail() {
 (cd "$build" && cpack -G DEB >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log" >&2; fail "cpack failed"; }
 deb=$(ls "$build"/package/*.deb)
 dpkg-deb -x "$deb" "$work/root"
-bin=$work/root/usr/bin
+root=$work/root
+bin=$root/usr/bin
 plugins=$work/root/usr/lib/qingcloud-agent/plugins
 unset LD_LIBRARY_PATH
 
@@ -49,4 +51,6 @@ uuid=$(QINGCLOUD_SECRET_ACCESS_KEY=demo-boss-secret agent env add --boss-host 12
 agent login-test "$uuid" | grep -F '"status": true' >/dev/null || fail "the login test failed"
 agent ls "$uuid" --type Zone --moid pek3a --table | grep -Fx "HostSystem pek3ar01n01 zone=pek3a" \
   >/dev/null || fail "the listing failed"
+
+. "$(dirname "$0")/service_check.sh"
 echo "package check: $(basename "$deb") works from $work/root alone"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the build, the tests and the tools need;
 # `install-deps.sh fuzz` adds what the libFuzzer build (`make fuzz`) needs,
-# `install-deps.sh package` what checks the Debian package (`make lint-package`),
+# `install-deps.sh package` what checks the Debian package (`make lint-package`
+# and the package test of `make test`: lintian, and systemd for systemd-analyze),
 # `install-deps.sh browser` what the console's browser test drives (`make test`).
 # Only missing packages are installed; nothing happens when all are present.
 set -euo pipefail
@@ -16,7 +17,7 @@ packages=(
 for group in "$@"; do
   case $group in
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
-    package) packages+=(lintian) ;;
+    package) packages+=(lintian systemd) ;;
     browser) packages+=(chromium chromium-driver python3-selenium) ;;
     *)
       echo "install-deps: unknown group '$group' (known: fuzz, package, browser)" >&2
