@@ -81,7 +81,8 @@ bool Tinyproxy::start(const Options& options) {
         << "DisableViaHeader Yes\n"
         // A client allowed from nowhere it could come from is refused.
         << "Allow " << (options.refuse_all ? "192.0.2.1" : "127.0.0.1") << "\n";
-    if (!options.user.empty()) out << "BasicAuth " << options.user << " " << options.password << "\n";
+    if (!options.user.empty())
+      out << "BasicAuth " << options.user << " " << options.password << "\n";
   }
   const std::string output = dir_.path() + "/output";
   posix_spawn_file_actions_t actions;
@@ -115,8 +116,8 @@ std::string Tinyproxy::url() const {
 }
 
 std::string Tinyproxy::url_with_credentials() const {
-  return "http://" + options_.user + ":" + options_.password + "@127.0.0.1:" +
-         std::to_string(port_);
+  return "http://" + options_.user + ":" + options_.password +
+         "@127.0.0.1:" + std::to_string(port_);
 }
 
 std::string Tinyproxy::log() const {

@@ -14,7 +14,7 @@ namespace testing_support {
 class Tinyproxy {
  public:
   struct Options {
-    std::string user;      // with `password`: the proxy asks for them (407)
+    std::string user;  // with `password`: the proxy asks for them (407)
     std::string password;
     bool refuse_all = false;  // every client gets 403, as from a site's deny list
   };

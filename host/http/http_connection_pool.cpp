@@ -60,10 +60,11 @@ void HTTP_Connection_Pool::give_back(const std::string& key, Curl_Easy handle,
       if (kept.size() >= per_key) return;
       if (total_ >= MAX_IDLE_TOTAL) {
         // Room is made by the handle idle longest, wherever it waits.
-        auto oldest = std::min_element(idle_.begin(), idle_.end(), [](const auto& a, const auto& b) {
-          if (a.second.empty() || b.second.empty()) return !a.second.empty();
-          return a.second.front().since < b.second.front().since;
-        });
+        auto oldest =
+            std::min_element(idle_.begin(), idle_.end(), [](const auto& a, const auto& b) {
+              if (a.second.empty() || b.second.empty()) return !a.second.empty();
+              return a.second.front().since < b.second.front().since;
+            });
         if (oldest != idle_.end() && !oldest->second.empty()) {
           evicted = std::move(oldest->second.front().handle);
           oldest->second.erase(oldest->second.begin());

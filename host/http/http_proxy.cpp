@@ -182,7 +182,8 @@ bool http_no_proxy_matches(std::string_view no_proxy, std::string_view host) {
       entry.pop_back();
     if (entry.empty()) continue;
     if (name == entry) return true;
-    if (name.size() > entry.size() && name.compare(name.size() - entry.size(), entry.size(), entry) == 0 &&
+    if (name.size() > entry.size() &&
+        name.compare(name.size() - entry.size(), entry.size(), entry) == 0 &&
         name[name.size() - entry.size() - 1] == '.')
       return true;
   }

@@ -81,8 +81,7 @@ TEST_F(HTTP_Proxy_Session, RequestsGoThroughTheProxyWithItsCredentials) {
   EXPECT_NE(log.find("POST http://127.0.0.1:" + std::to_string(plain_.port()) + "/iaas/"),
             std::string::npos)
       << log;
-  EXPECT_NE(log.find("CONNECT 127.0.0.1:" + std::to_string(tls_.port())), std::string::npos)
-      << log;
+  EXPECT_NE(log.find("CONNECT 127.0.0.1:" + std::to_string(tls_.port())), std::string::npos) << log;
 
   // Without them the proxy answers 407 itself.
   use_proxy(proxy.url());
@@ -112,8 +111,8 @@ TEST_F(HTTP_Proxy_Session, AProxyThatRefusesOrIsDownIsNamed) {
   use_proxy("http://ops:" + std::string(PASSWORD) + "@127.0.0.1:" + std::to_string(down_port));
   EXPECT_EQ(exchange(plain_, false, &error), -1);
   EXPECT_EQ(error, ECONNREFUSED);
-  EXPECT_NE(log_.messages().back().find("through proxy http://***@127.0.0.1:" +
-                                        std::to_string(down_port) + "' failed: "),
+  EXPECT_NE(log_.messages().back().find(
+                "through proxy http://***@127.0.0.1:" + std::to_string(down_port) + "' failed: "),
             std::string::npos)
       << log_.messages().back();
   EXPECT_EQ(plain_.received().size() + tls_.received().size(), 0u);
