@@ -10,7 +10,9 @@ namespace testing_support {
 // every heap block that its thread frees (or grows with realloc) is searched
 // for the watched texts just before it goes back to the allocator, that is
 // after the code under test had its chance to wipe it.  A test program that
-// uses it has `free` and `realloc` replaced (see freed_memory_watch.cpp).
+// uses it has `free` and `realloc` replaced (see freed_memory_watch.cpp), so
+// the file is compiled into that program alone, not into a library that
+// other programs link.
 // Other threads, such as an in-process server's, are not watched.
 //
 // Sanitizer builds bring their own allocator, which cannot be replaced:
