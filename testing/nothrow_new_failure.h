@@ -6,7 +6,8 @@ namespace testing_support {
 
 // Out-of-memory paths, reached by making this program's allocations fail.  A
 // test program that uses either class has its global `new` and `delete`
-// replaced (see nothrow_new_failure.cpp).
+// replaced (see nothrow_new_failure.cpp), so the file is compiled into such
+// programs alone, not into a library that others (benchmarks) link.
 
 // While one lives, the non-throwing `new` fails (returns null): for every
 // size, or only for blocks of `size` bytes, so that one kind of object can be
