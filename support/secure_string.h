@@ -28,7 +28,7 @@ struct secure_allocator : public Base {
   T* allocate(std::size_t n) { return std::allocator_traits<Base>::allocate(*this, n); }
 
   void deallocate(T* p, std::size_t n) noexcept {
-    secure_memset(p, 0, n * sizeof(T));
+    secure_wipe(p, n * sizeof(T));
     std::allocator_traits<Base>::deallocate(*this, p, n);
   }
 };
@@ -81,7 +81,7 @@ class basic_secure_string : public std::basic_string<char, std::char_traits<char
   basic_secure_string& operator=(basic_secure_string&&) = default;
   using base::operator=;
 
-  ~basic_secure_string() { secure_memset(base::data(), 0, base::capacity()); }
+  ~basic_secure_string() { secure_wipe(base::data(), base::capacity()); }
 };
 
 using secure_string = basic_secure_string<secure_allocator<char>>;

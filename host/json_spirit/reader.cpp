@@ -343,7 +343,7 @@ class Scratch_Lease {
     s_.open.clear();
     // Kept for the next read, but not with this reply's text in it.
     for (secure_string* kept : {&s_.text, &s_.number}) {
-      secure_memset(&(*kept)[0], 0, kept->capacity());
+      secure_wipe(&(*kept)[0], kept->capacity());
       kept->clear();
     }
     s_.trim();

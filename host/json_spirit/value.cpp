@@ -81,7 +81,7 @@ void Value::destroy() noexcept {
       break;
     case STR:
       // The text may be a reply's, and a reply may carry keys.
-      secure_memset(&str_[0], 0, str_.capacity());
+      secure_wipe(&str_[0], str_.capacity());
       str_.~basic_string();
       break;
     case SECURE:
@@ -212,7 +212,7 @@ Object& Object::operator=(Object&& other) noexcept {
 // A block of members is wiped before it goes: what moved out of it, or
 // what its members held inside themselves (short strings), stays behind.
 void Object::release_block(Member* block, std::size_t capacity) noexcept {
-  secure_memset(block, 0, capacity * sizeof(Member));
+  secure_wipe(block, capacity * sizeof(Member));
   ::operator delete(block);
 }
 

@@ -382,7 +382,7 @@ struct Reader_Access {
 
 inline void detail::release_key(const std::string* key) noexcept {
   if (is_kept_key(key)) return;
-  secure_memset(const_cast<char*>(key->data()), 0, key->capacity());
+  secure_wipe(const_cast<char*>(key->data()), key->capacity());
   delete key;
 }
 
