@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 namespace json_spirit {
@@ -79,11 +80,20 @@ void Value::destroy() noexcept {
     case ARR:
       arr_.~Array();
       break;
-    case STR:
-      // The text may be a reply's, and a reply may carry keys.
-      secure_wipe(&str_[0], str_.capacity());
+    case STR: {
+      // The text may be a reply's, and a reply may carry keys.  Most texts
+      // are short and lie inside the string: those take a wipe of fixed size.
+      constexpr std::size_t INSIDE = 15;
+      char* text = &str_[0];
+      if (str_.capacity() <= INSIDE) {
+        std::memset(text, 0, INSIDE);
+        __asm__ __volatile__("" : : "r"(text) : "memory");
+      } else {
+        secure_wipe(text, str_.capacity());
+      }
       str_.~basic_string();
       break;
+    }
     case SECURE:
       secure_.~basic_secure_string();
       break;
