@@ -25,6 +25,7 @@
 
 #include "api/common_client.h"
 #include "bench/bench_support.h"
+#include "host/http/curl_handles.h"
 #include "host/http/http_method.h"
 #include "host/json_spirit/reader.h"
 #include "testing/request_signer.h"
@@ -118,7 +119,9 @@ class Fetcher {
 }  // namespace
 
 int main() {
-  curl_global_init(CURL_GLOBAL_DEFAULT);
+  // libcurl as the host's HTTP library sets it up (its blocks wiped when
+  // freed), for the client and the floor alike.
+  curl_init_once();
   const char* rounds_text = std::getenv("QC_BENCH_ROUNDS");
   const int rounds = rounds_text && std::atoi(rounds_text) > 0 ? std::atoi(rounds_text) : 15;
   {
@@ -175,12 +178,13 @@ int main() {
     bench::figure("describe 10k: plain libcurl floor", floor_ms, "ms");
     bench::figure("describe 10k: libcurl + host JSON values", json_ms, "ms");
     bench::figure("describe 10k: libcurl + Boost.JSON parse", boost_ms, "ms");
-    bench::figure("describe 10k: describe_resources / floor", client_ms / floor_ms, "x", "<= 3",
-                  client_ms / floor_ms <= 3);
+    bench::figure("describe 10k: describe_resources / floor", client_ms / floor_ms, "x", "<= 2.5",
+                  client_ms / floor_ms <= 2.5);
     bench::figure("describe 10k: describe_resources / libcurl + Boost.JSON", client_ms / boost_ms,
                   "x", "<= 1.5", client_ms / boost_ms <= 1.5);
     bench::figure("describe 10k: libcurl + host JSON values / floor", json_ms / floor_ms, "x");
   }
-  curl_global_cleanup();
+  // No curl_global_cleanup: the HTTP library keeps idle connections for the
+  // life of the process.
   return 0;
 }

@@ -32,6 +32,7 @@
 #include <curl/curl.h>
 
 #include "bench/bench_support.h"
+#include "host/http/curl_handles.h"
 #include "host/json_spirit/writer.h"
 #include "tools/agent/agent_home.h"
 #include "tools/agent/agent_host.h"
@@ -133,6 +134,7 @@ double scale(Bench_Host& host, Platform& big) {
   std::printf("\n%lld instances listed in one zone (vms view):\n", big.listed);
   big.sim.reset_stats();
   const std::size_t before = bench::resident_bytes();
+  const long long cold_faults = bench::page_faults();
   const Clock::time_point start = Clock::now();
   std::size_t nodes = 0;
   const std::size_t text = host.list(big.uuid, "vms", "Zone", big.zone, "", &nodes);
@@ -146,19 +148,25 @@ double scale(Bench_Host& host, Platform& big) {
   const double text_mib = static_cast<double>(text) / (1 << 20);
   bench::figure("list 100k: answer text", text_mib, "MiB");
   bench::figure("list 100k: peak memory of the listing", peak_mib, "MiB");
-  bench::figure("list 100k: peak memory / answer text", ratio(peak_mib, text_mib), "x", "<= 4",
-                ratio(peak_mib, text_mib) <= 4);
+  bench::figure("list 100k: peak memory / answer text", ratio(peak_mib, text_mib), "x", "<= 3.5",
+                ratio(peak_mib, text_mib) <= 3.5);
   bench::figure("list 100k: nodes in the answer", static_cast<double>(nodes), "");
-  std::vector<double> ms{first_ms};
+  // The first listing of the process pays for memory the allocator has not
+  // yet had (its page faults) and for new connections; it is reported apart
+  // from the warm ones, which compare with the warm 10k listing.
+  bench::figure("list 100k: cold listing (first of the process)", first_ms, "ms");
+  bench::figure("list 100k: page faults of the cold listing",
+                static_cast<double>(bench::page_faults() - cold_faults), "");
+  std::vector<double> ms;
   std::vector<double> floor;
   bench::Page_Fetcher fetcher(big.sim.port());
-  for (int i = 0; i < 2; ++i) {
+  for (int i = 0; i < 3; ++i) {
     Clock::time_point again = Clock::now();
     const long long faults = bench::page_faults();
     host.list(big.uuid, "vms", "Zone", big.zone, "");
     ms.push_back(bench::milliseconds_since(again));
     if (i == 0) {
-      bench::figure("list 100k: page faults of a listing",
+      bench::figure("list 100k: page faults of a warm listing",
                     static_cast<double>(bench::page_faults() - faults), "");
     }
     again = Clock::now();
@@ -209,8 +217,8 @@ Road ten_thousand(Bench_Host& host, Platform& p, int rounds) {
   bench::figure("list 10k: list handler, answer written", road.handler, "ms");
   bench::figure("list 10k: plain libcurl floor", road.floor, "ms");
   bench::figure("list 10k: libcurl + Boost.JSON parse", road.boost, "ms");
-  bench::figure("list 10k: list handler / floor", ratio(road.handler, road.floor), "x", "<= 3.5",
-                ratio(road.handler, road.floor) <= 3.5);
+  bench::figure("list 10k: list handler / floor", ratio(road.handler, road.floor), "x", "<= 3",
+                ratio(road.handler, road.floor) <= 3);
   bench::figure("list 10k: list handler / libcurl + Boost.JSON", ratio(road.handler, road.boost),
                 "x");
   return road;
@@ -297,7 +305,9 @@ void tree_walk(Bench_Host& host, Platform& p) {
 }  // namespace
 
 int main() {
-  curl_global_init(CURL_GLOBAL_DEFAULT);
+  // libcurl as the host's HTTP library sets it up (its blocks wiped when
+  // freed), for the handler and the floor alike.
+  curl_init_once();
   const char* rounds_text = std::getenv("QC_BENCH_ROUNDS");
   const int rounds = rounds_text && std::atoi(rounds_text) > 0 ? std::atoi(rounds_text) : 15;
   {
@@ -333,14 +343,15 @@ int main() {
     if (part("road")) {
       const Road road = ten_thousand(host, small, rounds);
       if (big_ms > 0) {
-        bench::figure("list 100k: list handler, answer written", big_ms, "ms");
-        bench::figure("list 100k / list 10k", ratio(big_ms, road.handler), "x", "<= 11",
+        bench::figure("list 100k: list handler, answer written (warm)", big_ms, "ms");
+        bench::figure("list 100k / list 10k (both warm)", ratio(big_ms, road.handler), "x", "<= 11",
                       ratio(big_ms, road.handler) <= 11);
       }
     }
     if (part("threads")) threads(host, small);
     if (part("tree")) tree_walk(host, tree);
   }
-  curl_global_cleanup();
+  // No curl_global_cleanup: the HTTP library keeps idle connections for the
+  // life of the process.
   return 0;
 }
