@@ -93,6 +93,22 @@ bool BOSS2_Client::describe_instances(Instances& instances) {
   return describe_instances(params, instances);
 }
 
+bool BOSS2_Client::describe_instances(Describe_Resource_Handler handler) {
+  Object params;
+  add_instance_filter(params);
+  if (!insert_zone_if_not_exists(params)) return false;
+  return describe_resources("DescribeInstances", params, std::move(handler));
+}
+
+bool BOSS2_Client::describe_instances_by_host(const std::string& host,
+                                              Describe_Resource_Handler handler) {
+  Object params;
+  insert(params)("host_machine", host);
+  add_instance_filter(params);
+  if (!insert_zone_if_not_exists(params)) return false;
+  return describe_resources("DescribeInstances", params, std::move(handler));
+}
+
 bool BOSS2_Client::search_instances(const std::string& search_word, Instances& instances) {
   Object params;
   insert(params)("search_word", search_word);

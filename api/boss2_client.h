@@ -52,6 +52,10 @@ class BOSS2_Client : public Common_Client {
   bool search_instances(const std::string& search_word, Instances& instances);
   bool describe_instances_by_host(const std::string& host, Instances& instances);
   bool describe_instances_by_ids(const std::vector<std::string>& ids, Instances& instances);
+  // The fixed variants of the zone and of a host, their records handed to
+  // `handler` a page at a time (see pages_handler) instead of gathered.
+  bool describe_instances(Describe_Resource_Handler handler);
+  bool describe_instances_by_host(const std::string& host, Describe_Resource_Handler handler);
 
   // Networks of every type of the current zone (or of the "zone" in
   // `params`), "vxnet-0" and "vxnet-1" left out by the fixed variants.

@@ -67,4 +67,21 @@ Describe_Resource_Handler records_handler(const char* key, Container& resources,
       });
 }
 
+// The same, page by page: each page's records are loaded into `page`
+// (emptied first) and handed to `each`, which may take them; `on_total`
+// hears the call's total once.  Nothing is gathered, so a caller that turns
+// records into something else holds one page of them at a time.
+template <class Container>
+Describe_Resource_Handler pages_handler(const char* key, std::function<bool(Container&)> each,
+                                        Describe_Resource_Handler::Total_Handler on_total =
+                                            Describe_Resource_Handler::Total_Handler()) {
+  return Describe_Resource_Handler(
+      key,
+      [each = std::move(each)](const json_spirit::Value& records) {
+        Container page;
+        return loads_from_api(records, page) && each(page);
+      },
+      std::move(on_total));
+}
+
 }  // namespace qingcloud

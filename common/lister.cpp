@@ -1,10 +1,14 @@
 #include "common/lister.h"
 
+#include <iterator>
+#include <new>
+
 #include <boost/algorithm/string/predicate.hpp>
 #include <boost/range/adaptor/filtered.hpp>
 #include <boost/range/adaptor/transformed.hpp>
 #include <boost/range/algorithm_ext/push_back.hpp>
 
+#include "api/qingcloud_helper.h"
 #include "common/inventory_node.h"
 #include "support/log.h"
 
@@ -121,36 +125,44 @@ bool Lister::list_hosts(Array& arr) {
 }
 
 bool Lister::list_instances(Array& arr, List_Type type) {
-  Instances instances;
-  if (!list_instances(instances, type)) {
+  // Each page's records become nodes as they come, so that a zone of many
+  // instances is never held as records and as nodes at once.  The nodes
+  // join `arr` only once every page has come: a listing that fails appends
+  // nothing.
+  const std::string& zone = type == TYPE_ZONE ? moid_ : zone_;
+  Array nodes;
+  auto handler = pages_handler<Instances>(
+      "instance_set",
+      [&nodes, &zone](Instances& page) {
+        boost::push_back(nodes, page | transformed([&zone](const Instance& instance) {
+                                  return instance_node(instance, zone);
+                                }));
+        return true;
+      },
+      [&nodes](std::int64_t total) {
+        if (total > MAX_RESERVED_RECORDS) return;
+        try {
+          nodes.reserve(static_cast<std::size_t>(total));
+        } catch (const std::bad_alloc&) {
+          // Not fatal: the pages make room as they come, and fail then.
+        }
+      });
+  const bool listed = type == TYPE_ZONE
+                          ? have_node(false) && client_.switch_zone(moid_) &&
+                                client_.describe_instances(std::move(handler))
+                          : type == TYPE_HOST && have_node(true) && client_.switch_zone(zone_) &&
+                                client_.describe_instances_by_host(moid_, std::move(handler));
+  if (!listed) {
     QC_LOG_ERROR("Failed to describe instances.\n");
     return false;
   }
-  const std::string& zone = type == TYPE_ZONE ? moid_ : zone_;
-  boost::push_back(arr, instances | transformed([&zone](const Instance& instance) {
-                          return instance_node(instance, zone);
-                        }));
-  return true;
-}
-
-bool Lister::list_instances(Instances& instances, List_Type type) {
-  switch (type) {
-    case TYPE_ZONE:
-      return list_instances_by_zone(instances);
-    case TYPE_HOST:
-      return list_instances_by_host(instances);
-    default:
-      return false;
+  if (arr.empty()) {
+    arr = std::move(nodes);
+  } else {
+    arr.reserve(arr.size() + nodes.size());
+    std::move(nodes.begin(), nodes.end(), std::back_inserter(arr));
   }
-}
-
-bool Lister::list_instances_by_zone(Instances& instances) {
-  return have_node(false) && client_.switch_zone(moid_) && client_.describe_instances(instances);
-}
-
-bool Lister::list_instances_by_host(Instances& instances) {
-  return have_node(true) && client_.switch_zone(zone_) &&
-         client_.describe_instances_by_host(moid_, instances);
+  return true;
 }
 
 bool Lister::list_volumes(Array& arr) {

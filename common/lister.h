@@ -37,9 +37,6 @@ class Lister {
   bool list_zones(json_spirit::Array& arr);
   bool list_hosts(json_spirit::Array& arr);
   bool list_instances(json_spirit::Array& arr, List_Type type);
-  bool list_instances(Instances& instances, List_Type type);
-  bool list_instances_by_zone(Instances& instances);
-  bool list_instances_by_host(Instances& instances);
   bool list_volumes(json_spirit::Array& arr);
   bool list_users(json_spirit::Array& arr);
   bool list_vxnets(json_spirit::Array& arr);
