@@ -22,6 +22,7 @@
 #include "tools/agent/client_records.h"
 #include "tools/agent/commands.h"
 #include "tools/agent/log_lines.h"
+#include "tools/agent/terminal_text.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ const char* const PREFIX = "qingcloud-agent client: ";
 constexpr std::streamsize MAX_PROFILE_FILE = 64 * 1024;
 
 int fail(int code, const std::string& line) {
-  std::fprintf(stderr, "%s%s\n", PREFIX, line.c_str());
+  std::fprintf(stderr, "%s%s\n", PREFIX, printable(line).c_str());
   return code;
 }
 
@@ -92,8 +93,9 @@ std::string joined(const std::set<std::string>& names) {
   return text.empty() ? "none" : text;
 }
 
+// One line of output; what the platform sent is escaped by the caller.
 void print_line(const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fputs(text.c_str(), stdout);
   std::fputc('\n', stdout);
 }
 
@@ -156,7 +158,7 @@ class Operation_Run {
       case Op::CREATE_VOLUME: {
         std::string id;
         if (!iaas_->create_volume(o_.value("--name"), volume_profile_, id, job_)) return false;
-        print_line(id);
+        print_line(printable(id));
         return job_started(true);
       }
       case Op::DELETE_VOLUMES:
@@ -169,7 +171,7 @@ class Operation_Run {
         std::vector<std::string> ids;
         if (!iaas_->create_snapshots(o_.value("--name"), w_, ids, job_)) return false;
         for (const std::string& id : ids)
-          print_line(id);
+          print_line(printable(id));
         return job_started(true);
       }
       case Op::WAIT_LEASE:
@@ -182,13 +184,14 @@ class Operation_Run {
   template <class Records>
   bool records(bool ok, const Records& loaded) {
     if (ok)
-      print_line(json_spirit::JSON_Dump(json_spirit::Value(records_json(loaded)), true).str());
+      print_line(printable_json(
+          json_spirit::JSON_Dump(json_spirit::Value(records_json(loaded)), true).str()));
     return ok;
   }
 
   // With --no-wait the job id goes last.
   bool job_started(bool ok) {
-    if (ok && job_) print_line(job_id_);
+    if (ok && job_) print_line(printable(job_id_));
     return ok;
   }
 
@@ -231,7 +234,7 @@ class Operation_Run {
     const bool ok = iaas_->run_instance(o_.value("--name"), o_.value("--image"), instance_profile_,
                                         o_.all("--volume"), o_.all("--vxnet"), id, job_,
                                         show ? &password : nullptr);
-    if (!id.empty()) print_line(id);
+    if (!id.empty()) print_line(printable(id));
     if (!password.empty()) {
       std::fwrite(password.data(), 1, password.size(), stdout);
       std::fputc('\n', stdout);

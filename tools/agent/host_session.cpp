@@ -8,6 +8,7 @@
 #include "host/http/http_tls_context.h"
 #include "tools/agent/home_owner.h"
 #include "tools/agent/plugin_loader.h"
+#include "tools/agent/terminal_text.h"
 
 const char* const HOST_OPTIONS_USAGE =
     "  --home DIR      the host's folder (default $QINGCLOUD_AGENT_HOME, else ~/.qingcloud-agent)\n"
@@ -46,7 +47,7 @@ bool Host_Session::open(const Arg_Reader& args, bool with_plugin, std::string& e
 }
 
 int host_fail(const char* command, int code, const std::string& line) {
-  std::fprintf(stderr, "qingcloud-agent %s: %s\n", command, line.c_str());
+  std::fprintf(stderr, "qingcloud-agent %s: %s\n", command, printable(line).c_str());
   return code;
 }
 

@@ -26,9 +26,10 @@ extern const char* const HOST_OPTIONS_USAGE;
 
 // What a host command runs in: the home folder with its key and
 // environments, and (for the commands that reach the plug-in) the host with
-// the plug-in's handlers.  The plug-in's log lines are kept back unless
-// --verbose is given (then they go to standard error one event a line): the
-// command reports failures in its own words.  Run by root on a home folder
+// the plug-in's handlers.  The plug-in's log lines are kept back (the last
+// Log_Lines::MAX_LINES of them) unless --verbose is given (then they go to
+// standard error one event a line): the command reports failures in its own
+// words.  Run by root on a home folder
 // of another user, the command takes that user's identity.
 class Host_Session {
  public:
@@ -47,7 +48,8 @@ class Host_Session {
   Agent_Host host_;
 };
 
-// "qingcloud-agent CMD: line" on standard error; returns `code`.
+// "qingcloud-agent CMD: line" on standard error, its control characters
+// escaped; returns `code`.
 int host_fail(const char* command, int code, const std::string& line);
 
 // The error of a JSON-RPC answer as one line ("error CODE: MESSAGE"), or ""

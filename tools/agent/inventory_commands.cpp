@@ -9,6 +9,7 @@
 #include "tools/agent/commands.h"
 #include "tools/agent/host_session.h"
 #include "tools/agent/node_text.h"
+#include "tools/agent/terminal_text.h"
 
 namespace {
 
@@ -63,7 +64,7 @@ Value list_request(const char* command, Host_Session& session, Object params) {
 
 void print_nodes(const Value& nodes, bool table) {
   if (!table) {
-    std::printf("%s\n", json_spirit::JSON_Dump(nodes, true).c_str());
+    std::printf("%s\n", printable_json(json_spirit::JSON_Dump(nodes, true).str()).c_str());
     return;
   }
   if (nodes.type() != json_spirit::array_type) return;

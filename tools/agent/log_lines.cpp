@@ -1,7 +1,11 @@
 #include "tools/agent/log_lines.h"
 
+#include <cstdio>
+
 #include <ace/Log_Msg.h>
 #include <ace/Log_Record.h>
+
+#include "tools/agent/terminal_text.h"
 
 namespace {
 
@@ -19,7 +23,7 @@ std::string without_location(const std::string& line) {
 
 }  // namespace
 
-Log_Lines::Log_Lines() {
+Log_Lines::Log_Lines(bool echo) : echo_(echo) {
   previous_backend_ = ACE_Log_Msg::msg_backend(this);
   ACE_Log_Msg* log = ACE_LOG_MSG;
   previous_flags_ = log->flags();
@@ -35,15 +39,30 @@ Log_Lines::~Log_Lines() {
 }
 
 ssize_t Log_Lines::log(ACE_Log_Record& record) {
-  lines_.push_back(without_location(record.msg_data()));
+  if (echo_) {
+    std::string shown = record.msg_data();
+    if (!shown.empty() && shown.back() == '\n') shown.pop_back();
+    std::fprintf(stderr, "%s\n", printable(shown).c_str());
+  }
+  std::string line = without_location(record.msg_data());
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (lines_.size() == MAX_LINES) lines_.pop_front();
+  lines_.push_back(std::move(line));
   return 0;
 }
 
 std::string Log_Lines::first() const {
+  std::unique_lock<std::mutex> lock(mutex_);
   if (lines_.empty()) return std::string();
   std::string line = lines_.front();
+  lock.unlock();
   const std::size_t end = line.find('\n');
   if (end != std::string::npos) line.erase(end);
   if (!line.empty() && line.back() == '.') line.pop_back();
   return line;
+}
+
+std::size_t Log_Lines::size() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return lines_.size();
 }

@@ -1,23 +1,34 @@
 #pragma once
 
+#include <cstddef>
+#include <deque>
+#include <mutex>
 #include <string>
-#include <vector>
 
 #include <ace/Log_Msg_Backend.h>
 
 // While one lives, the lines that ACE logs are kept here instead of printed,
-// so that a command can tell what went wrong in one line of its own.  The
-// earlier log backend and flags come back when it goes.
+// so that a command can tell what went wrong in one line of its own.  Only
+// the last MAX_LINES lines are kept (ACE cuts each at ACE_MAXLOGMSGLEN), so
+// that a process that runs for long (serve) holds no more however much is
+// logged.
+// With `echo`, each line is also printed on standard error as it comes,
+// its control characters escaped.  The earlier log backend and flags come
+// back when it goes.  Lines may come from several threads at once.
 class Log_Lines : public ACE_Log_Msg_Backend {
  public:
-  Log_Lines();
+  static constexpr std::size_t MAX_LINES = 500;
+
+  explicit Log_Lines(bool echo = false);
   ~Log_Lines() override;
   Log_Lines(const Log_Lines&) = delete;
   Log_Lines& operator=(const Log_Lines&) = delete;
 
-  // The first line logged, without its "file:line: " and final ".\n"; empty
+  // The first line kept, without its "file:line: " and final ".\n"; empty
   // when nothing was logged.
   std::string first() const;
+  // How many lines are kept.
+  std::size_t size() const;
 
   int open(const ACE_TCHAR*) override { return 0; }
   int reset() override { return 0; }
@@ -25,7 +36,9 @@ class Log_Lines : public ACE_Log_Msg_Backend {
   ssize_t log(ACE_Log_Record& record) override;
 
  private:
-  std::vector<std::string> lines_;
+  const bool echo_;
+  mutable std::mutex mutex_;
+  std::deque<std::string> lines_;
   ACE_Log_Msg_Backend* previous_backend_;
   unsigned long previous_flags_;
 };

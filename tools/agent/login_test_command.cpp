@@ -6,12 +6,13 @@
 #include "tools/agent/commands.h"
 #include "tools/agent/host_session.h"
 #include "tools/agent/settings_args.h"
+#include "tools/agent/terminal_text.h"
 
 namespace {
 
 const char* const USAGE =
     "usage: qingcloud-agent login-test UUID\n"
-    "       qingcloud-agent login-test --boss-host H --api-host H2 [--port P] [--ssl]\n"
+    "       qingcloud-agent login-test --boss-host H --api-host H2 [--port P] [--no-ssl]\n"
     "                                  --access-key-id K [--version V] [--secret-file F]\n"
     "Tests the settings of a kept environment, or the settings given (the secret encrypted\n"
     "for the host's key, as the console sends it), through the plug-in's login handler,\n"
@@ -53,7 +54,7 @@ int login_test_command(const Command_Args& args) {
   const std::string failed = answer_error(answer);
   if (!failed.empty()) return host_fail("login-test", HOST_FAILED, failed);
   const json_spirit::Value& result = answer.get_obj().at("result");
-  std::printf("%s\n", json_spirit::JSON_Dump(result, true).c_str());
+  std::printf("%s\n", printable_json(json_spirit::JSON_Dump(result, true).str()).c_str());
   const bool ok = result.type() == json_spirit::obj_type && result.get_obj().count("status") &&
                   result.get_obj().at("status") == json_spirit::Value(true);
   return ok ? HOST_OK : HOST_FAILED;

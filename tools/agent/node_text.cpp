@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "host/json_spirit/writer.h"
+#include "tools/agent/terminal_text.h"
 
 std::string size_text(std::uint64_t bytes) {
   constexpr std::uint64_t GiB = std::uint64_t(1) << 30;
@@ -13,9 +14,10 @@ std::string size_text(std::uint64_t bytes) {
 
 namespace {
 
+// What the platform named, safe for a terminal.
 std::string text(const json_spirit::Value& v) {
-  if (v.type() == json_spirit::str_type) return v.get_str();
-  return json_spirit::JSON_Dump(v, false).str();
+  if (v.type() == json_spirit::str_type) return printable(v.get_str());
+  return printable_json(json_spirit::JSON_Dump(v, false).str());
 }
 
 std::string member(const json_spirit::Object& o, const char* key) {
@@ -39,7 +41,7 @@ std::string node_line(const json_spirit::Value& node, bool with_zone) {
         (value.is_uint64() || value.get_int64() >= 0)) {
       line += " size=" + size_text(value.get_uint64());
     } else {
-      line += " " + key + "=" + text(value);
+      line += " " + printable(key) + "=" + text(value);
     }
   };
   for (const char* key : FIRST) {

@@ -7,6 +7,7 @@
 #include "host/json_spirit/writer.h"
 #include "tools/agent/commands.h"
 #include "tools/agent/host_session.h"
+#include "tools/agent/terminal_text.h"
 
 namespace {
 
@@ -41,7 +42,7 @@ int rpc_command(const Command_Args& args) {
     if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
     const json_spirit::Value answer = session.host().handle_text(line);
     if (answer.is_null()) continue;
-    std::printf("%s\n", json_spirit::JSON_Dump(answer, false).c_str());
+    std::printf("%s\n", printable_json(json_spirit::JSON_Dump(answer, false).str()).c_str());
     std::fflush(stdout);
   }
   return HOST_OK;
