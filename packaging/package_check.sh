@@ -47,7 +47,7 @@ port=$SIM_PORT
 
 agent() { "$bin/qingcloud-agent" "$@" --home "$work/home"; }
 uuid=$(QINGCLOUD_SECRET_ACCESS_KEY=demo-boss-secret agent env add --boss-host 127.0.0.1 \
-  --api-host 127.0.0.1 --port "$port" --access-key-id QYDEMOBOSS0000000001)
+  --api-host 127.0.0.1 --port "$port" --no-ssl --access-key-id QYDEMOBOSS0000000001)
 agent login-test "$uuid" | grep -F '"status": true' >/dev/null || fail "the login test failed"
 agent ls "$uuid" --type Zone --moid pek3a --table | grep -Fx "HostSystem pek3ar01n01 zone=pek3a" \
   >/dev/null || fail "the listing failed"

@@ -19,7 +19,7 @@ step() { printf '\n== %s\n' "$*"; }
 # The demo platform's back-office key (see the README).
 export QINGCLOUD_SECRET_ACCESS_KEY=demo-boss-secret
 step "the demo platform listens on 127.0.0.1:$port; a new environment for it"
-uuid=$(agent env add --boss-host 127.0.0.1 --api-host 127.0.0.1 --port "$port" \
+uuid=$(agent env add --boss-host 127.0.0.1 --api-host 127.0.0.1 --port "$port" --no-ssl \
   --access-key-id QYDEMOBOSS0000000001)
 unset QINGCLOUD_SECRET_ACCESS_KEY
 agent env list

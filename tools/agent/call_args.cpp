@@ -8,24 +8,26 @@
 #include <unistd.h>
 
 #include "host/json_spirit/reader.h"
+#include "tools/agent/secret_prompt.h"
 
 const char* const CALL_USAGE =
-    "usage: qingcloud-agent call --host H [--port P] [--ssl] [--ca-file F] [--boss]\n"
+    "usage: qingcloud-agent call --host H [--port P] [--no-ssl] [--ca-file F] [--boss]\n"
     "           --access-key-id K [--secret-file F] ACTION [name=value ...] [name:=JSON ...]\n"
     "Sends one signed request and prints the platform's reply as indented JSON: GET to\n"
     "\"/iaas/\", or POST to \"/boss2/\" with --boss.  The secret access key comes from\n"
-    "QINGCLOUD_SECRET_ACCESS_KEY or --secret-file, never from the command line.\n\n"
+    "QINGCLOUD_SECRET_ACCESS_KEY or --secret-file, or is typed when asked for, never\n"
+    "from the command line.\n\n"
     "options:\n"
     "  --host H            the API host\n"
-    "  --port P            its port (default 80, or 443 with --ssl)\n"
-    "  --ssl               use HTTPS\n"
+    "  --port P            its port (default 443, or 80 with --no-ssl)\n"
+    "  --no-ssl            plain HTTP, for a private endpoint without TLS\n"
     "  --ca-file F         trust the CA certificates in F\n"
     "  --boss              the back-office API (POST \"/boss2/\")\n"
     "  --access-key-id K   the access key id\n"
     "  --secret-file F     read the secret access key from F\n"
     "  name=value          a string parameter; name:=JSON any JSON value\n\n"
     "example:\n"
-    "  qingcloud-agent call --host 127.0.0.1 --port 8080 --boss --access-key-id \\\n"
+    "  qingcloud-agent call --host 127.0.0.1 --port 8080 --no-ssl --boss --access-key-id \\\n"
     "      QYDEMOBOSS0000000001 DescribeZones status:='[\"active\"]'\n";
 
 namespace {
@@ -72,8 +74,20 @@ bool parse_port(const std::string& text, unsigned short& port) {
   return true;
 }
 
+bool choose_tls(bool ssl_given, bool no_ssl_given, bool& ssl, unsigned short& port,
+                std::string& error) {
+  if (ssl_given && no_ssl_given) {
+    error = "--ssl and --no-ssl exclude each other";
+    return false;
+  }
+  ssl = !no_ssl_given;
+  if (port == 0) port = ssl ? 443 : 80;
+  return true;
+}
+
 bool parse_call_args(const Command_Args& args, Call_Options& o, std::string& error) {
   std::string action;
+  bool ssl_given = false, no_ssl_given = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     auto value = [&](std::string& out) {
@@ -96,7 +110,9 @@ bool parse_call_args(const Command_Args& args, Call_Options& o, std::string& err
         return false;
       }
     } else if (a == "--ssl") {
-      o.ssl = true;
+      ssl_given = true;
+    } else if (a == "--no-ssl") {
+      no_ssl_given = true;
     } else if (a == "--ca-file") {
       if (!value(o.ca_file)) return false;
     } else if (a == "--boss") {
@@ -128,8 +144,7 @@ bool parse_call_args(const Command_Args& args, Call_Options& o, std::string& err
   } else if (action.empty()) {
     error = "ACTION is missing";
   }
-  if (!error.empty()) return false;
-  if (o.port == 0) o.port = o.ssl ? 443 : 80;
+  if (!error.empty() || !choose_tls(ssl_given, no_ssl_given, o.ssl, o.port, error)) return false;
   o.params["action"] = action;
   // What the clients add to every call, unless the command line says otherwise.
   o.params.emplace("version", 1);
@@ -140,9 +155,11 @@ bool parse_call_args(const Command_Args& args, Call_Options& o, std::string& err
 
 bool load_secret(const std::string& secret_file,
                  const std::function<const char*(const char*)>& getenv, secure_string& secret,
-                 std::string& error) {
+                 std::string& error, int terminal) {
   if (secret_file.empty()) {
     const char* env = getenv("QINGCLOUD_SECRET_ACCESS_KEY");
+    if ((!env || !*env) && terminal >= 0 && ::isatty(terminal))
+      return ask_secret(terminal, "Secret access key: ", secret, error);
     if (!env || !*env) {
       error = "no secret access key: set QINGCLOUD_SECRET_ACCESS_KEY or give --secret-file";
       return false;

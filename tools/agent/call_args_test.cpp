@@ -25,27 +25,44 @@ TEST(Call_Args, ReadsOptionsActionAndParameters) {
                       o, error))
       << error;
   EXPECT_EQ(o.host, "api.example");
-  EXPECT_EQ(o.port, 80);
-  EXPECT_FALSE(o.ssl);
   EXPECT_FALSE(o.boss);
   EXPECT_EQ(o.access_key_id, "AK");
   EXPECT_EQ(dump(o.params),
             R"({"action":"DescribeZones","limit":10,"note":"a=b","signature_method":"HmacSHA256",)"
             R"("signature_version":1,"status":["active"],"version":2,"zone":"pek3"})");
 
-  Call_Options tls;
-  ASSERT_TRUE(parse_call_args({"--ssl", "--boss", "--ca-file", "ca.pem", "--host", "h",
-                               "--access-key-id", "AK", "--secret-file", "s", "DescribeUsers"},
-                              tls, error));
-  EXPECT_EQ(tls.port, 443);
-  EXPECT_TRUE(tls.boss);
-  EXPECT_EQ(tls.ca_file, "ca.pem");
-  EXPECT_EQ(tls.secret_file, "s");
+  Call_Options boss;
+  ASSERT_TRUE(parse_call_args({"--boss", "--ca-file", "ca.pem", "--host", "h", "--access-key-id",
+                               "AK", "--secret-file", "s", "DescribeUsers"},
+                              boss, error));
+  EXPECT_TRUE(boss.boss);
+  EXPECT_EQ(boss.ca_file, "ca.pem");
+  EXPECT_EQ(boss.secret_file, "s");
+}
 
-  Call_Options port;
-  ASSERT_TRUE(parse_call_args(
-      {"--port", "8443", "--ssl", "--host", "h", "--access-key-id", "AK", "A"}, port, error));
-  EXPECT_EQ(port.port, 8443);
+// Every command that reaches the platform (call, client, env add,
+// login-test) goes through choose_tls.
+TEST(Call_Args, SpeaksTlsOnPort443UnlessTold) {
+  struct Case {
+    Command_Args flags;
+    bool ssl;
+    unsigned short port;
+  } cases[] = {
+      {{}, true, 443},
+      {{"--ssl"}, true, 443},
+      {{"--no-ssl"}, false, 80},
+      {{"--no-ssl", "--port", "8080"}, false, 8080},
+      {{"--port", "8443"}, true, 8443},
+  };
+  for (const Case& c : cases) {
+    Command_Args args = c.flags;
+    args.insert(args.end(), {"--host", "h", "--access-key-id", "AK", "A"});
+    Call_Options o;
+    std::string error;
+    ASSERT_TRUE(parse_call_args(args, o, error)) << error;
+    EXPECT_EQ(o.ssl, c.ssl) << args[0];
+    EXPECT_EQ(o.port, c.port) << args[0];
+  }
 }
 
 TEST(Call_Args, RefusesUnusableCommandLines) {
@@ -61,6 +78,8 @@ TEST(Call_Args, RefusesUnusableCommandLines) {
       {{"--port", "65536"}, "--port wants a number from 1 to 65535, not '65536'"},
       {{"--port", "-1"}, "--port wants a number from 1 to 65535, not '-1'"},
       {{"--verbose"}, "unknown option --verbose"},
+      {{"--ssl", "--no-ssl", "--host", "h", "--access-key-id", "AK", "A"},
+       "--ssl and --no-ssl exclude each other"},
       {{"--secret", "x"},
        "the secret is not taken from the command line; use QINGCLOUD_SECRET_ACCESS_KEY or "
        "--secret-file"},
@@ -124,7 +143,7 @@ TEST_F(Call_Secret, MissingOrUnreadableSecretsAreReported) {
   secure_string secret;
   std::string error;
   auto no_env = [](const char*) -> const char* { return nullptr; };
-  EXPECT_FALSE(load_secret(o.secret_file, no_env, secret, error));
+  EXPECT_FALSE(load_secret(o.secret_file, no_env, secret, error, -1));
   EXPECT_EQ(error, "no secret access key: set QINGCLOUD_SECRET_ACCESS_KEY or give --secret-file");
 
   o.secret_file = "/nonexistent/secret";

@@ -11,13 +11,14 @@
 #include "host/json_spirit/writer.h"
 #include "tools/agent/call_args.h"
 #include "tools/agent/log_lines.h"
+#include "tools/agent/terminal_text.h"
 
 namespace {
 
 const char* const PREFIX = "qingcloud-agent call: ";
 
 int fail(const Call_IO& io, int code, const std::string& line) {
-  std::fprintf(io.err, "%s%s\n", PREFIX, line.c_str());
+  std::fprintf(io.err, "%s%s\n", PREFIX, printable(line).c_str());
   return code;
 }
 
@@ -31,7 +32,7 @@ int call(const Command_Args& args, const Call_IO& io) {
     return CALL_OK;
   }
   secure_string secret;
-  if (!load_secret(options.secret_file, io.getenv, secret, error))
+  if (!load_secret(options.secret_file, io.getenv, secret, error, io.terminal))
     return fail(io, CALL_BAD_USAGE, error);
   if (!options.ca_file.empty()) {
     if (::access(options.ca_file.c_str(), R_OK) != 0)
@@ -53,7 +54,7 @@ int call(const Command_Args& args, const Call_IO& io) {
                       : session.send_request(HTTP_METHOD_GET, "/iaas/", options.params, result);
   if (!ok)
     return fail(io, CALL_FAILED, failure_line(session.err_code(), session.api_err_msg(), lines));
-  std::fprintf(io.out, "%s\n", json_spirit::JSON_Dump(result, true).c_str());
+  std::fprintf(io.out, "%s\n", printable_json(json_spirit::JSON_Dump(result, true).str()).c_str());
   return CALL_OK;
 }
 

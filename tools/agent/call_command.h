@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <unistd.h>
 
 #include "tools/agent/commands.h"
 
@@ -14,6 +15,7 @@ struct Call_IO {
   };
   std::FILE* out = stdout;
   std::FILE* err = stderr;
+  int terminal = STDIN_FILENO;  // where the secret may be asked for; -1: nowhere
 };
 
 // Exit codes of `qingcloud-agent call`.

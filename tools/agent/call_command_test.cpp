@@ -33,6 +33,7 @@ Call_Run run(const Command_Args& args, const char* secret = SECRET) {
   Call_IO io;
   io.out = open_memstream(&out_buf, &out_len);
   io.err = open_memstream(&err_buf, &err_len);
+  io.terminal = -1;
   io.getenv = [secret](const char* name) -> const char* {
     return std::string(name) == "QINGCLOUD_SECRET_ACCESS_KEY" ? secret : nullptr;
   };
@@ -51,8 +52,8 @@ Call_Run run(const Command_Args& args, const char* secret = SECRET) {
 class Call_Command : public ::testing::Test {
  protected:
   Command_Args args(std::initializer_list<std::string> rest) const {
-    Command_Args a{"--host",          "127.0.0.1", "--port", std::to_string(server_.port()),
-                   "--access-key-id", "AK"};
+    Command_Args a{"--host",   "127.0.0.1",       "--port", std::to_string(server_.port()),
+                   "--no-ssl", "--access-key-id", "AK"};
     a.insert(a.end(), rest.begin(), rest.end());
     return a;
   }
@@ -119,7 +120,7 @@ TEST_F(Call_Command, FailuresGetOneLineAndAnExitCode) {
     testing_support::Scripted_HTTP_Server gone;
     closed_port = gone.port();
   }
-  Call_Run refused = run({"--host", "127.0.0.1", "--port", std::to_string(closed_port),
+  Call_Run refused = run({"--host", "127.0.0.1", "--port", std::to_string(closed_port), "--no-ssl",
                           "--access-key-id", "AK", "DescribeZones"});
   EXPECT_EQ(refused.exit_code, CALL_FAILED);
   const std::string head =
@@ -141,13 +142,13 @@ TEST_F(Call_Command, FailuresGetOneLineAndAnExitCode) {
             "qingcloud-agent call: the value of limit is not JSON (syntax error at "
             "offset 0) (see qingcloud-agent call --help)\n");
 
-  Call_Run no_ca = run(args({"--ssl", "--ca-file", "/nonexistent/ca.pem", "DescribeZones"}));
+  Call_Run no_ca = run(args({"--ca-file", "/nonexistent/ca.pem", "DescribeZones"}));
   EXPECT_EQ(no_ca.exit_code, CALL_BAD_USAGE);
   EXPECT_EQ(no_ca.err,
             "qingcloud-agent call: cannot read CA file /nonexistent/ca.pem: No such file or "
             "directory\n");
 
-  Call_Run bad_host = run({"--host", "a b", "--access-key-id", "AK", "DescribeZones"});
+  Call_Run bad_host = run({"--host", "a b", "--no-ssl", "--access-key-id", "AK", "DescribeZones"});
   EXPECT_EQ(bad_host.exit_code, CALL_BAD_USAGE);
   EXPECT_EQ(bad_host.err,
             "qingcloud-agent call: cannot use a b: Failed to create HTTP session "

@@ -13,7 +13,7 @@ constexpr std::size_t ANY = static_cast<std::size_t>(-1);
 const std::vector<std::string> GLOBAL_OPTIONS = {"--host",          "--port",        "--ca-file",
                                                  "--access-key-id", "--secret-file", "--api-host",
                                                  "--version",       "--zone",        "--as-user"};
-const std::vector<std::string> GLOBAL_FLAGS = {"--ssl"};
+const std::vector<std::string> GLOBAL_FLAGS = {"--ssl", "--no-ssl"};
 
 bool listed(const std::vector<std::string>& names, const std::string& name) {
   return std::find(names.begin(), names.end(), name) != names.end();
@@ -239,7 +239,7 @@ std::vector<std::string> Client_Options::all(const std::string& option) const {
 
 std::string client_usage() {
   std::string text =
-      "usage: qingcloud-agent client --host H [--port P] [--ssl] [--ca-file F]\n"
+      "usage: qingcloud-agent client --host H [--port P] [--no-ssl] [--ca-file F]\n"
       "           --access-key-id K [--secret-file F] [--api-host H2] [--version V]\n"
       "           [--zone Z] [--as-user USER_ID] OPERATION [ARGS...]\n"
       "Runs one operation of the back-office client, or with --as-user of that user's\n"
@@ -249,11 +249,12 @@ std::string client_usage() {
       "arguments.\n\n"
       "options:\n"
       "  --host H            the back-office API host\n"
-      "  --port P            the port of both hosts (default 80, or 443 with --ssl)\n"
-      "  --ssl               use HTTPS\n"
+      "  --port P            the port of both hosts (default 443, or 80 with --no-ssl)\n"
+      "  --no-ssl            plain HTTP, for a private endpoint without TLS\n"
       "  --ca-file F         trust the CA certificates in F\n"
       "  --access-key-id K   the back-office access key; its secret comes from\n"
-      "                      QINGCLOUD_SECRET_ACCESS_KEY or --secret-file\n"
+      "                      QINGCLOUD_SECRET_ACCESS_KEY or --secret-file, or is typed\n"
+      "                      when asked for\n"
       "  --secret-file F     read the secret access key from F\n"
       "  --api-host H2       the infrastructure API host, where --as-user logs in\n"
       "                      (default: H)\n"
@@ -281,8 +282,8 @@ std::string client_usage() {
   group("either way:", Client_Scope::EITHER);
   text +=
       "\nexample:\n"
-      "  qingcloud-agent client --host 127.0.0.1 --port 8080 --access-key-id QYDEMOBOSS0000000001 "
-      "\\\n"
+      "  qingcloud-agent client --host 127.0.0.1 --port 8080 --no-ssl \\\n"
+      "      --access-key-id QYDEMOBOSS0000000001 \\\n"
       "      --secret-file boss.secret --as-user usr-ops00001 --zone pek3a \\\n"
       "      run-instance --image centos77x64a\n";
   return text;
@@ -323,7 +324,6 @@ bool parse_client_args(const Command_Args& args, Client_Options& o, std::string&
     if (reader.has(flag)) o.flags.push_back(flag);
 
   o.host = reader.value("--host");
-  o.ssl = reader.has("--ssl");
   o.ca_file = reader.value("--ca-file");
   const std::string key_id = reader.value("--access-key-id");
   o.access_key_id.assign(key_id.data(), key_id.size());
@@ -337,7 +337,7 @@ bool parse_client_args(const Command_Args& args, Client_Options& o, std::string&
     error = "--port wants a number from 1 to 65535, not '" + port + "'";
     return false;
   }
-  if (o.port == 0) o.port = o.ssl ? 443 : 80;
+  if (!choose_tls(reader.has("--ssl"), reader.has("--no-ssl"), o.ssl, o.port, error)) return false;
 
   if (o.host.empty()) {
     error = "--host is missing";

@@ -65,8 +65,8 @@ const std::vector<Client_Operation>& client_operations();
 // What `qingcloud-agent client` was asked to do.
 struct Client_Options {
   std::string host;
-  unsigned short port = 0;  // after parsing: 80, or 443 with ssl, unless given
-  bool ssl = false;
+  unsigned short port = 0;  // after parsing: 443, or 80 with --no-ssl, unless given
+  bool ssl = true;
   std::string ca_file;
   secure_string access_key_id;
   std::string secret_file;

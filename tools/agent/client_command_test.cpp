@@ -21,14 +21,10 @@ class Client_Command : public testing_support::Simulator_Test {
  protected:
   // Runs the program with the back-office key, then `args`.
   static Program_Result client(const std::vector<std::string>& args) {
-    std::vector<std::string> argv = {QINGCLOUD_AGENT_PATH,
-                                     "client",
-                                     "--host",
-                                     sim().host(),
-                                     "--port",
-                                     std::to_string(sim().port()),
-                                     "--access-key-id",
-                                     Simulator::BOSS_KEY_ID};
+    std::vector<std::string> argv = {
+        QINGCLOUD_AGENT_PATH, "client",          "--host",
+        sim().host(),         "--port",          std::to_string(sim().port()),
+        "--no-ssl",           "--access-key-id", Simulator::BOSS_KEY_ID};
     argv.insert(argv.end(), args.begin(), args.end());
     Program_Result r = testing_support::run_program(
         argv, "", {{"QINGCLOUD_SECRET_ACCESS_KEY", Simulator::BOSS_SECRET}});

@@ -1,8 +1,10 @@
 // qingcloud-agent: a small host program that loads the plug-in the way the
 // backup agent does, for demonstrations and for operators.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <sys/prctl.h>
 
 #include "tools/agent/commands.h"
 
@@ -90,6 +92,13 @@ const Command* find(const char* name) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Keys and decrypted secrets pass through this process: it leaves no core
+  // file, and other processes of the user may not read its memory.
+  if (::prctl(PR_SET_DUMPABLE, 0) != 0) {
+    std::fprintf(stderr, "qingcloud-agent: cannot keep secrets out of core files: %s\n",
+                 std::strerror(errno));
+    return 1;
+  }
   if (argc < 2) {
     usage(stderr);
     return 2;

@@ -7,24 +7,25 @@
 const char* const SETTINGS_USAGE =
     "  --boss-host H        the back-office API host (logins go there)\n"
     "  --api-host H2        the infrastructure API host\n"
-    "  --port P             the port of both (default 80, 443 with --ssl)\n"
-    "  --ssl                use HTTPS\n"
+    "  --port P             the port of both (default 443, 80 with --no-ssl)\n"
+    "  --no-ssl             plain HTTP, for a private endpoint without TLS\n"
     "  --access-key-id K    the back-office access key id\n"
     "  --version V          the platform's release (default 5.1.1)\n"
-    "  --secret-file F      read the secret from F (else QINGCLOUD_SECRET_ACCESS_KEY)\n";
+    "  --secret-file F      read the secret from F (else QINGCLOUD_SECRET_ACCESS_KEY, else\n"
+    "                       it is asked for when standard input is a terminal)\n";
 
 std::vector<std::string> settings_options() {
   return {"--boss-host", "--api-host", "--port", "--version", "--access-key-id", "--secret-file"};
 }
 
 std::vector<std::string> settings_flags() {
-  return {"--ssl"};
+  return {"--ssl", "--no-ssl"};
 }
 
 bool has_settings(const Arg_Reader& args) {
   for (const std::string& option : settings_options())
     if (args.has(option)) return true;
-  return args.has("--ssl");
+  return args.has("--ssl") || args.has("--no-ssl");
 }
 
 bool settings_from_args(const Arg_Reader& args, const Agent_Home& home,
@@ -36,12 +37,13 @@ bool settings_from_args(const Arg_Reader& args, const Agent_Home& home,
   if (api_host.empty()) error = "--api-host is missing";
   if (key_id.empty()) error = "--access-key-id is missing";
   if (!error.empty()) return false;
-  const bool ssl = args.has("--ssl");
-  unsigned short port = ssl ? 443 : 80;
+  bool ssl = true;
+  unsigned short port = 0;
   if (args.has("--port") && !parse_port(args.value("--port"), port)) {
     error = "--port wants a number from 1 to 65535, not '" + args.value("--port") + "'";
     return false;
   }
+  if (!choose_tls(args.has("--ssl"), args.has("--no-ssl"), ssl, port, error)) return false;
   secure_string secret;
   if (!load_secret(
           args.value("--secret-file"), [](const char* n) { return std::getenv(n); }, secret, error))

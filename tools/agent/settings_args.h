@@ -8,9 +8,9 @@
 #include "tools/agent/arg_reader.h"
 
 // The connection settings as `env add` and `login-test` take them:
-// --boss-host H --api-host H2 [--port P] [--ssl] --access-key-id K
+// --boss-host H --api-host H2 [--port P] [--no-ssl] --access-key-id K
 // [--version V] [--secret-file F]; the secret comes from --secret-file or
-// QINGCLOUD_SECRET_ACCESS_KEY, never from the command line.
+// QINGCLOUD_SECRET_ACCESS_KEY or the terminal, never from the command line.
 std::vector<std::string> settings_options();
 std::vector<std::string> settings_flags();
 extern const char* const SETTINGS_USAGE;
