@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include <ace/Log_Msg.h>
 #include <openssl/rand.h>
 
 #include "host/agent/host_manager.h"
@@ -16,6 +17,7 @@ namespace {
 const char* const KEY_FILE = "host_key.pem";
 const char* const PUBLIC_KEY_FILE = "host_key.pub.pem";
 const char* const STORE_FILE = "environments.json";
+const char* const LOCK_FILE = "agent.lock";
 constexpr std::size_t MAX_KEY_FILE = 64 * 1024;
 constexpr std::size_t MAX_STORE_FILE = 16 * 1024 * 1024;
 
@@ -30,37 +32,49 @@ std::string Agent_Home::choose(const std::string& option, const Getenv& getenv) 
 
 bool Agent_Home::open(const std::string& dir, std::string& error) {
   dir_ = dir;
-  return make_private_dir(dir_, error) && load_key(error) && load_environments(error);
+  Environments ignored;
+  return make_private_dir(dir_, error) && load_key(error) && read_store(ignored, error);
 }
 
 bool Agent_Home::load_key(std::string& error) {
   const std::string path = dir_ + "/" + KEY_FILE;
   bool missing = false;
-  if (!read_file(path, key_, MAX_KEY_FILE, error, &missing)) return false;
+  if (!read_file(path, key_, MAX_KEY_FILE, PRIVATE_FILE, error, &missing)) return false;
   if (missing) {
-    if (!generate_rsa_private_key(HOST_RSA_KEY_BITS, key_)) {
-      error = "cannot generate the host key";
+    // Two processes on a new folder must not make a key each: a secret
+    // encrypted for the key that lost would be lost with it.
+    File_Lock lock;
+    if (!lock.lock(dir_ + "/" + LOCK_FILE, error) ||
+        !read_file(path, key_, MAX_KEY_FILE, PRIVATE_FILE, error, &missing))
       return false;
-    }
-    std::string public_pem;
-    if (!write_file_atomically(path, key_.data(), key_.size(), 0600, error) ||
-        !rsa_public_key_pem(key_.data(), key_.size(), public_pem) ||
-        !write_file_atomically(dir_ + "/" + PUBLIC_KEY_FILE, public_pem.data(), public_pem.size(),
-                               0644, error)) {
-      if (error.empty()) error = "cannot write the host's public key";
-      return false;
-    }
+    if (missing && !make_key(path, error)) return false;
   }
   Host_Manager::instance()->rsa_prvkey(key_);
   return true;
 }
 
-bool Agent_Home::load_environments(std::string& error) {
+bool Agent_Home::make_key(const std::string& path, std::string& error) {
+  if (!generate_rsa_private_key(HOST_RSA_KEY_BITS, key_)) {
+    error = "cannot generate the host key";
+    return false;
+  }
+  std::string public_pem;
+  if (!write_file_atomically(path, key_.data(), key_.size(), 0600, error) ||
+      !rsa_public_key_pem(key_.data(), key_.size(), public_pem) ||
+      !write_file_atomically(dir_ + "/" + PUBLIC_KEY_FILE, public_pem.data(), public_pem.size(),
+                             0644, error)) {
+    if (error.empty()) error = "cannot write the host's public key";
+    return false;
+  }
+  return true;
+}
+
+bool Agent_Home::read_store(Environments& out, std::string& error) const {
   const std::string path = dir_ + "/" + STORE_FILE;
   secure_string text;
   bool missing = false;
-  if (!read_file(path, text, MAX_STORE_FILE, error, &missing)) return false;
-  envs_.clear();
+  if (!read_file(path, text, MAX_STORE_FILE, PRIVATE_FILE, error, &missing)) return false;
+  out.clear();
   if (missing) return true;
   json_spirit::Value json;
   std::string why;
@@ -74,30 +88,38 @@ bool Agent_Home::load_environments(std::string& error) {
       error = path + ": the environment " + uuid + " is not an object";
       return false;
     }
-    envs_[uuid] = settings.get_obj();
+    out[uuid] = settings.get_obj();
   }
   return true;
 }
 
-bool Agent_Home::save(std::string& error) const {
+bool Agent_Home::change(const std::function<bool(Environments&, std::string&)>& edit,
+                        std::string& error) {
+  File_Lock lock;
+  Environments envs;
+  if (!lock.lock(dir_ + "/" + LOCK_FILE, error) || !read_store(envs, error) || !edit(envs, error))
+    return false;
   json_spirit::Object all;
-  for (const auto& [uuid, settings] : envs_)
-    all[uuid] = settings;
-  const json_spirit::JSON_Dump text(all, true);
-  std::string body = text.str() + "\n";
+  for (auto& [uuid, settings] : envs)
+    all[uuid] = std::move(settings);
+  const std::string body = json_spirit::JSON_Dump(all, true).str() + "\n";
   return write_file_atomically(dir_ + "/" + STORE_FILE, body.data(), body.size(), 0600, error);
 }
 
-std::map<std::string, json_spirit::Object> Agent_Home::environments() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return envs_;
+bool Agent_Home::environments(Environments& out, std::string& error) const {
+  return read_store(out, error);
 }
 
 bool Agent_Home::environment(const std::string& uuid, json_spirit::Object& settings) const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  auto it = envs_.find(uuid);
-  if (it == envs_.end()) return false;
-  settings = it->second;
+  Environments envs;
+  std::string error;
+  if (!read_store(envs, error)) {
+    ACE_ERROR((LM_ERROR, "%N:%l: Cannot read the environments: %s.\n", error.c_str()));
+    return false;
+  }
+  auto it = envs.find(uuid);
+  if (it == envs.end()) return false;
+  settings = std::move(it->second);
   return true;
 }
 
@@ -114,32 +136,22 @@ bool Agent_Home::encrypt(const secure_string& plain, std::string& cipher,
 }
 
 bool Agent_Home::put(const std::string& uuid, json_spirit::Object settings, std::string& error) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  auto previous = envs_.find(uuid);
-  const bool existed = previous != envs_.end();
-  json_spirit::Object old = existed ? previous->second : json_spirit::Object();
-  envs_[uuid] = std::move(settings);
-  if (save(error)) return true;
-  if (existed) {
-    envs_[uuid] = std::move(old);
-  } else {
-    envs_.erase(uuid);
-  }
-  return false;
+  return change(
+      [&](Environments& envs, std::string&) {
+        envs[uuid] = std::move(settings);
+        return true;
+      },
+      error);
 }
 
 bool Agent_Home::remove(const std::string& uuid, std::string& error) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  auto it = envs_.find(uuid);
-  if (it == envs_.end()) {
-    error = "no environment " + uuid;
-    return false;
-  }
-  json_spirit::Object old = std::move(it->second);
-  envs_.erase(it);
-  if (save(error)) return true;
-  envs_[uuid] = std::move(old);
-  return false;
+  return change(
+      [&](Environments& envs, std::string& why) {
+        if (envs.erase(uuid) != 0) return true;
+        why = "no environment " + uuid;
+        return false;
+      },
+      error);
 }
 
 std::string new_uuid() {

@@ -2,7 +2,6 @@
 
 #include <functional>
 #include <map>
-#include <mutex>
 #include <string>
 
 #include "host/json_spirit/value.h"
@@ -11,25 +10,35 @@
 // The demo host's home folder: its RSA key pair (host_key.pem, generated on
 // first use) and the environments it knows (environments.json: uuid to the
 // JSON form of the connection settings, the secret encrypted for the host
-// key, exactly as the host hands them to the plug-in).  After `open`, safe to
-// use from several threads.
+// key, exactly as the host hands them to the plug-in).
+//
+// Several processes may share the folder (a running `serve` and commands
+// from a shell): every read takes the store as it is now, and every change
+// is made under an exclusive lock of the folder (agent.lock) on the store
+// read afresh, so that no process undoes another's change.  The folder must
+// belong to this user and be closed to writes of others; the key and the
+// store must be this user's regular files, closed to group and others.
+// After `open`, safe to use from several threads.
 class Agent_Home {
  public:
   using Getenv = std::function<const char*(const char*)>;
+  using Environments = std::map<std::string, json_spirit::Object>;
 
   // The folder to use: `option` when given, else $QINGCLOUD_AGENT_HOME, else
   // ~/.qingcloud-agent.
   static std::string choose(const std::string& option, const Getenv& getenv);
 
   // Creates the folder (mode 0700) and loads or generates the key pair (mode
-  // 0600); puts the private key into the host's key store.
+  // 0600); puts the private key into the host's key store; checks that the
+  // store can be read.
   bool open(const std::string& dir, std::string& error);
 
   const std::string& dir() const { return dir_; }
 
   // The settings kept under each uuid.
-  std::map<std::string, json_spirit::Object> environments() const;
-  // The settings of `uuid`; false when there are none.
+  bool environments(Environments& out, std::string& error) const;
+  // The settings of `uuid`; false when there are none, or when the store
+  // cannot be read (which is logged).
   bool environment(const std::string& uuid, json_spirit::Object& settings) const;
 
   // Encrypts `plain` for the host key (base64 text).
@@ -41,13 +50,14 @@ class Agent_Home {
 
  private:
   bool load_key(std::string& error);
-  bool load_environments(std::string& error);
-  bool save(std::string& error) const;
+  bool make_key(const std::string& path, std::string& error);
+  bool read_store(Environments& out, std::string& error) const;
+  // Runs `edit` on the store read under the folder's lock, and writes what
+  // it leaves when it returns true.
+  bool change(const std::function<bool(Environments&, std::string&)>& edit, std::string& error);
 
-  mutable std::mutex mutex_;  // guards envs_ and the file
   std::string dir_;
   secure_string key_;
-  std::map<std::string, json_spirit::Object> envs_;
 };
 
 // A fresh random uuid (version 4) for a new environment.

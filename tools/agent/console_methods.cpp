@@ -22,8 +22,12 @@ Value invalid(const JSON_RPC_Request& request, const std::string& why) {
 }
 
 Value list_environments(const Agent_Home& home, const JSON_RPC_Request& request) {
+  Agent_Home::Environments envs;
+  std::string error;
+  if (!home.environments(envs, error))
+    return json_rpc_error(request.id(), JSON_RPC_INTERNAL_ERROR, "Internal error: " + error);
   json_spirit::Array out;
-  for (const auto& [uuid, settings] : home.environments()) {
+  for (const auto& [uuid, settings] : envs) {
     Object shown{{"uuid", uuid}};
     for (const char* key : {"boss_host", "api_host", "port", "ssl", "version", "access_key"}) {
       if (const Value* v = json_spirit::object_get_value(settings, key)) shown[key] = *v;
@@ -38,7 +42,7 @@ Value add_environment(Agent_Home& home, const JSON_RPC_Request& request) {
     return invalid(request, "params type must be object");
   const Object& p = request.params().get_obj();
   std::string boss_host, api_host, key_id, version = "5.1.1", uuid;
-  bool ssl = false;
+  bool ssl = true;  // towards the platform, TLS unless told otherwise
   json_spirit::object_get(p, "ssl", ssl);
   std::int64_t port = ssl ? 443 : 80;
   const std::string* secret_text = json_spirit::object_get_str(p, "secret_access_key");

@@ -8,8 +8,9 @@
 //                               TLS flag, version, access key id; never the
 //                               secret, not even encrypted
 //   "host.environments.add"     the settings with the secret in plain text,
-//                               encrypted for the host key at once; answers
-//                               {"uuid"}
+//                               encrypted for the host key at once; TLS on
+//                               port 443 unless "ssl" is false (then port
+//                               80) or "port" is given; answers {"uuid"}
 //   "host.environments.remove"  {"uuid"}; answers {"removed": true}
 //   "host.environments.test"    {"uuid"}: the plug-in's login test of the
 //                               kept settings; answers what it answers

@@ -6,24 +6,26 @@
 #include "tools/agent/commands.h"
 #include "tools/agent/host_session.h"
 #include "tools/agent/settings_args.h"
+#include "tools/agent/terminal_text.h"
 
 namespace {
 
 const char* const USAGE =
-    "usage: qingcloud-agent env add [--uuid U] --boss-host H --api-host H2 [--port P] [--ssl]\n"
-    "                               --access-key-id K [--version V] [--secret-file F]\n"
+    "usage: qingcloud-agent env add [--uuid U] --boss-host H --api-host H2 [--port P]\n"
+    "                               [--no-ssl] --access-key-id K [--version V]\n"
+    "                               [--secret-file F]\n"
     "       qingcloud-agent env list\n"
     "       qingcloud-agent env show UUID\n"
     "       qingcloud-agent env remove UUID\n"
     "Keeps the connection settings of QingCloud environments in the host's folder; the\n"
-    "secret (from QINGCLOUD_SECRET_ACCESS_KEY or --secret-file) is stored encrypted for\n"
-    "the host's key and never shown.\n\n"
+    "secret (from QINGCLOUD_SECRET_ACCESS_KEY or --secret-file, or typed when asked for)\n"
+    "is stored encrypted for the host's key and never shown.\n\n"
     "options:\n";
 
 const char* const EXAMPLE =
     "\nexample:\n"
-    "  QINGCLOUD_SECRET_ACCESS_KEY=... qingcloud-agent env add --boss-host boss.example.com \\\n"
-    "      --api-host api.example.com --access-key-id QYACCESSKEYEXAMPLE\n";
+    "  qingcloud-agent env add --boss-host boss.example.com --api-host api.example.com \\\n"
+    "      --access-key-id QYACCESSKEYEXAMPLE          # asks for the secret\n";
 
 // The settings without their secret, for showing.
 json_spirit::Object shown(json_spirit::Object settings) {
@@ -34,8 +36,8 @@ json_spirit::Object shown(json_spirit::Object settings) {
 std::string text_of(const json_spirit::Object& s, const char* key) {
   auto it = s.find(key);
   if (it == s.end()) return "";
-  if (it->second.type() == json_spirit::str_type) return it->second.get_str();
-  return json_spirit::JSON_Dump(it->second, false).str();
+  if (it->second.type() == json_spirit::str_type) return printable(it->second.get_str());
+  return printable_json(json_spirit::JSON_Dump(it->second, false).str());
 }
 
 }  // namespace
@@ -76,8 +78,10 @@ int env_command(const Command_Args& args) {
     return HOST_OK;
   }
   if (verb == "list") {
-    for (const auto& [uuid, s] : home.environments()) {
-      std::printf("%s  boss=%s api=%s port=%s ssl=%s version=%s key=%s\n", uuid.c_str(),
+    Agent_Home::Environments envs;
+    if (!home.environments(envs, error)) return host_fail("env", HOST_FAILED, error);
+    for (const auto& [uuid, s] : envs) {
+      std::printf("%s  boss=%s api=%s port=%s ssl=%s version=%s key=%s\n", printable(uuid).c_str(),
                   text_of(s, "boss_host").c_str(), text_of(s, "api_host").c_str(),
                   text_of(s, "port").c_str(), text_of(s, "ssl").c_str(),
                   text_of(s, "version").c_str(), text_of(s, "access_key").c_str());
@@ -89,7 +93,9 @@ int env_command(const Command_Args& args) {
     json_spirit::Object settings;
     if (!home.environment(uuid, settings))
       return host_fail("env", HOST_FAILED, "no environment " + uuid);
-    std::printf("%s\n", json_spirit::JSON_Dump(shown(std::move(settings)), true).c_str());
+    std::printf(
+        "%s\n",
+        printable_json(json_spirit::JSON_Dump(shown(std::move(settings)), true).str()).c_str());
     return HOST_OK;
   }
   if (!home.remove(uuid, error)) return host_fail("env", HOST_FAILED, error);

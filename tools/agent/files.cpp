@@ -1,16 +1,64 @@
 #include "tools/agent/files.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+const File_Rules PRIVATE_FILE{false, true, 077};
+const File_Rules PROTECTED_FILE{true, false, 007};
+const File_Rules PUBLIC_FILE{true, false, 0};
 
 namespace {
 
 bool failed(const std::string& what, const std::string& path, int e, std::string& error) {
   error = "cannot " + what + " " + path + ": " + std::strerror(e);
   return false;
+}
+
+std::string octal(mode_t mode) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%04o", static_cast<unsigned>(mode & 07777));
+  return text;
+}
+
+bool owned_by_us(const std::string& what, const struct stat& st, std::string& error) {
+  if (st.st_uid == ::geteuid()) return true;
+  error = what + " belongs to uid " + std::to_string(st.st_uid) + ", not to this user (uid " +
+          std::to_string(::geteuid()) + ")";
+  return false;
+}
+
+// Refused the way ssh refuses a key that others can read: with the mode and
+// the command that mends it.
+bool keeps_to(const std::string& path, const struct stat& st, const File_Rules& rules,
+              std::string& error) {
+  if (!S_ISREG(st.st_mode)) {
+    error = path + " is not a regular file";
+    return false;
+  }
+  if (rules.owned && !owned_by_us(path, st, error)) return false;
+  if ((st.st_mode & rules.forbidden) == 0) return true;
+  const bool group = (rules.forbidden & 070) != 0;
+  error = path + " is open to " + (group ? "group or others" : "others") + " (mode " +
+          octal(st.st_mode) + "); run chmod " + (group ? "go-rwx " : "o-rwx ") + path;
+  return false;
+}
+
+// Syncs the folder that holds `path`, so that a rename in it is kept.
+int sync_folder_of(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  const std::string dir = slash == std::string::npos ? "."
+                          : slash == 0               ? "/"
+                                                     : path.substr(0, slash);
+  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  const int e = ::fsync(fd) == 0 ? 0 : errno;
+  ::close(fd);
+  return e;
 }
 
 }  // namespace
@@ -26,22 +74,45 @@ bool make_private_dir(const std::string& dir, std::string& error) {
       return failed("create", part, errno, error);
     if (slash == std::string::npos) break;
   }
+  // A link to the folder is followed: what it leads to is checked.
   struct stat st;
   if (::stat(dir.c_str(), &st) != 0) return failed("use", dir, errno, error);
   if (!S_ISDIR(st.st_mode)) return failed("use", dir, ENOTDIR, error);
+  if (!owned_by_us("the folder " + dir, st, error)) return false;
+  if ((st.st_mode & 022) != 0) {
+    error = "the folder " + dir + " may be written by group or others (mode " + octal(st.st_mode) +
+            "); run chmod go-w " + dir;
+    return false;
+  }
   return true;
 }
 
-bool read_file(const std::string& path, secure_string& text, std::size_t limit, std::string& error,
-               bool* missing) {
+bool read_file(const std::string& path, secure_string& text, std::size_t limit,
+               const File_Rules& rules, std::string& error, bool* missing) {
   if (missing) *missing = false;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Not blocking: opening a FIFO would wait for a writer.
+  const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | (rules.follow_links ? 0 : O_NOFOLLOW);
+  const int fd = ::open(path.c_str(), flags);
   if (fd < 0) {
     if (errno == ENOENT && missing) {
       *missing = true;
       return true;
     }
+    if (errno == ELOOP && !rules.follow_links) {
+      error = path + " is a symbolic link; the host reads only its own files";
+      return false;
+    }
     return failed("read", path, errno, error);
+  }
+  struct stat st;
+  if (::fstat(fd, &st) != 0) {
+    const int e = errno;
+    ::close(fd);
+    return failed("read", path, e, error);
+  }
+  if (!keeps_to(path, st, rules, error)) {
+    ::close(fd);
+    return false;
   }
   text.clear();
   char buf[4096];
@@ -87,6 +158,24 @@ bool write_file_atomically(const std::string& path, const char* text, std::size_
   if (e != 0) {
     ::unlink(temp.c_str());
     return failed("write", path, e, error);
+  }
+  if ((e = sync_folder_of(path)) != 0) return failed("sync the folder of", path, e, error);
+  return true;
+}
+
+File_Lock::~File_Lock() {
+  if (fd_ >= 0) ::close(fd_);  // which lets the lock go
+}
+
+bool File_Lock::lock(const std::string& path, std::string& error) {
+  fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd_ < 0) return failed("open the lock file", path, errno, error);
+  while (::flock(fd_, LOCK_EX) != 0) {
+    if (errno == EINTR) continue;
+    const int e = errno;
+    ::close(fd_);
+    fd_ = -1;
+    return failed("lock", path, e, error);
   }
   return true;
 }
