@@ -117,6 +117,12 @@ json_spirit::Value Agent_Host::handle_text(const std::string& text) {
   if (batch.empty()) {
     return json_rpc_error(json_spirit::Value(), JSON_RPC_INVALID_REQUEST, "Invalid Request");
   }
+  // One message must not hold a handler thread for as long as it likes.
+  if (batch.size() > MAX_BATCH) {
+    return json_rpc_error(
+        json_spirit::Value(), JSON_RPC_INVALID_REQUEST,
+        "Invalid Request: a batch holds at most " + std::to_string(MAX_BATCH) + " requests");
+  }
   json_spirit::Array answers;
   for (const json_spirit::Value& one : batch) {
     json_spirit::Value answer = handle_json(one);

@@ -22,6 +22,8 @@ class Agent_Host {
   // The methods the console calls, and where they go.
   static constexpr const char* LIST_METHOD = "qingcloud.list";
   static constexpr const char* LOGIN_METHOD = "qingcloud.login";
+  // The requests one batch may hold; a larger one gets one -32600 error.
+  static constexpr std::size_t MAX_BATCH = 100;
 
   Agent_Host() = default;
   ~Agent_Host();
@@ -49,7 +51,8 @@ class Agent_Host {
 
   // One JSON-RPC message (or batch) as text: its answer (an array for a
   // batch), or null when only notifications came.  Text that is not JSON gets
-  // -32700, a message that is no request -32600, an unknown method -32601.
+  // -32700, a message that is no request (or a batch of more than MAX_BATCH)
+  // -32600, an unknown method -32601.
   json_spirit::Value handle_text(const std::string& text);
   // The same for a message already read as JSON.
   json_spirit::Value handle_json(const json_spirit::Value& message);

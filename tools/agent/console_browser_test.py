@@ -81,6 +81,10 @@ class Console:
 
     def add_environment(self, port, secret):
         form = self.find("#add-form")
+        # The demo platform speaks plain HTTP.
+        tls = form.find_element(By.NAME, "ssl")
+        if tls.is_selected():
+            tls.click()
         for name, value in (("boss_host", "127.0.0.1"), ("api_host", "127.0.0.1"),
                             ("port", str(port)), ("access_key", BOSS_KEY_ID),
                             ("secret_access_key", secret)):
@@ -115,14 +119,23 @@ def main():
                                 "serve")
         processes.append(service)
         url = first_line(out, service, "qingcloud-agent serve")
-        assert url.startswith("http://127.0.0.1:") and "?token=" in url, url
+        assert url.startswith("http://127.0.0.1:") and "/#token=" in url, url
+        token = url.split("#token=")[1]
 
         driver = browser(work)
         driver.get(url)
         console = Console(driver)
-        # The token went into a cookie; the address bar shows the page alone.
+        # The token went from the fragment into this tab's storage, never
+        # into a cookie; the address bar shows the page alone.
         console.find("#add-form")
         assert "token" not in driver.current_url, driver.current_url
+        assert driver.get_cookies() == [], driver.get_cookies()
+        kept = driver.execute_script("return sessionStorage.getItem('qc_token')")
+        assert kept == token, kept
+        # Towards the platform the form starts with TLS on port 443.
+        form = console.find("#add-form")
+        assert form.find_element(By.NAME, "ssl").is_selected()
+        assert form.find_element(By.NAME, "port").get_attribute("value") == "443"
 
         row = console.add_environment(sim_port, BOSS_SECRET)
         assert console.test_connection(row) == "connected"

@@ -2,28 +2,70 @@
 // requests at once on its handler threads, against the simulator.
 #include "tools/agent/console_service.h"
 
+#include <arpa/inet.h>
+#include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <netinet/in.h>
 #include <string>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <openssl/pem.h>
 
 #include "host/json_spirit/writer.h"
 #include "testing/json_text.h"
 #include "testing/program_run.h"
 #include "testing/simulator.h"
+#include "testing/test_certificate.h"
 #include "testing/test_host.h"
 #include "tools/agent/console_methods.h"
 #include "tools/agent/service_metrics.h"
+#include "tools/agent/tls_identity.h"
 
 namespace {
 
 using json_spirit::Value;
 using testing_support::json_value;
 using testing_support::Simulator;
+
+int connect_to(int port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(static_cast<std::uint16_t>(port));
+  to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  EXPECT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+  timeval patience{30, 0};
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
+  return fd;
+}
+
+// The head of the answer that comes on `fd` (what came, when the
+// connection ends sooner).
+std::string answer_head(int fd) {
+  std::string got;
+  char buf[4096];
+  ssize_t n;
+  while (got.find("\r\n\r\n") == std::string::npos && (n = ::recv(fd, buf, sizeof buf, 0)) > 0)
+    got.append(buf, static_cast<std::size_t>(n));
+  return got;
+}
+
+// `request` sent as it is, in one piece, and the head of the answer.
+std::string exchange(int port, const std::string& request) {
+  const int fd = connect_to(port);
+  EXPECT_EQ(::send(fd, request.data(), request.size(), 0), static_cast<ssize_t>(request.size()));
+  std::string answer = answer_head(fd);
+  ::close(fd);
+  return answer;
+}
 
 class Console_Service_Test : public testing_support::Simulator_Test {
  protected:
@@ -32,6 +74,7 @@ class Console_Service_Test : public testing_support::Simulator_Test {
     // The test key, so that no key is generated for the home.
     const secure_string& key = testing_support::test_host_key();
     std::ofstream(dir.path() + "/host_key.pem") << std::string(key.data(), key.size());
+    ::chmod((dir.path() + "/host_key.pem").c_str(), 0600);
     std::string error;
     ASSERT_TRUE(home.open(dir.path(), error)) << error;
     ASSERT_TRUE(host.start(home, QINGCLOUD_PLUGIN_PATH, error)) << error;
@@ -40,10 +83,10 @@ class Console_Service_Test : public testing_support::Simulator_Test {
     service.serve_metrics(metrics);
     set_http_exchange_observer(
         [this](const HTTP_Exchange_Outcome& o) { metrics.platform_exchange(o); });
-    ASSERT_TRUE(service.bind("127.0.0.1:0", 4, error)) << error;
+    ASSERT_TRUE(service.bind(Console_Options(), error)) << error;
     server = std::thread([this] { service.run(); });
     uuid = rpc(R"({"jsonrpc":"2.0","id":1,"method":"host.environments.add","params":{
-                   "boss_host":"127.0.0.1","api_host":"127.0.0.1","port":)" +
+                   "boss_host":"127.0.0.1","api_host":"127.0.0.1","ssl":false,"port":)" +
                std::to_string(sim().port()) + R"(,"access_key":")" + Simulator::BOSS_KEY_ID +
                R"(","secret_access_key":")" + Simulator::BOSS_SECRET + R"("}})")
                .get_obj()
@@ -90,10 +133,12 @@ TEST_F(Console_Service_Test, LetsInOnlyItsOwnPagesWithTheToken) {
     httplib::Headers headers;
     int status;
   };
+  const std::string token = service.token();
   const httplib::Headers foreign_host{{"Host", "rebound.example:" + std::to_string(service.port())},
-                                      {"Authorization", "Bearer " + service.token()}};
+                                      {"Authorization", "Bearer " + token}};
   const Case cases[] = {
-      {"no token", "GET", "/", "", "", {}, 401},
+      {"the page, which holds nothing", "GET", "/", "", "", {}, 200},
+      {"no token", "POST", "/rpc", "application/json", "{}", {}, 401},
       {"a wrong token",
        "POST",
        "/rpc",
@@ -101,13 +146,18 @@ TEST_F(Console_Service_Test, LetsInOnlyItsOwnPagesWithTheToken) {
        "{}",
        {{"Authorization", "Bearer x"}},
        401},
+      {"the token in a cookie",
+       "POST",
+       "/rpc",
+       "application/json",
+       "{}",
+       {{"Cookie", "qc_token=" + token}},
+       401},
       {"another site's name", "GET", "/", "", "", foreign_host, 403},
       {"a form post", "POST", "/rpc", "application/x-www-form-urlencoded", "a=b", bearer(), 415},
       {"a text post", "POST", "/rpc", "text/plain", "{}", bearer(), 415},
       {"a body over 1 MiB", "POST", "/rpc", "application/json",
        std::string(Console_Service::MAX_BODY + 1, ' '), bearer(), 413},
-      {"the page with the token", "GET", "/", "", "", bearer(), 200},
-      {"the first visit", "GET", "/?token=" + service.token(), "", "", {}, 303},
       {"the health check", "GET", "/healthz", "", "", {}, 200},
       {"the health check by another site's name", "GET", "/healthz", "", "", foreign_host, 403},
       {"the metrics without the token", "GET", "/metrics", "", "", {}, 401},
@@ -119,21 +169,43 @@ TEST_F(Console_Service_Test, LetsInOnlyItsOwnPagesWithTheToken) {
     ASSERT_TRUE(res);
     EXPECT_EQ(res->status, c.status);
     EXPECT_FALSE(res->has_header("Access-Control-Allow-Origin"));
+    EXPECT_FALSE(res->has_header("Set-Cookie"));
   }
-  // The first visit leaves the token in a cookie for this site alone.
-  auto first = client().Get(("/?token=" + service.token()).c_str());
-  ASSERT_TRUE(first);
-  EXPECT_EQ(first->get_header_value("Set-Cookie"),
-            "qc_token=" + service.token() + "; Path=/; HttpOnly; SameSite=Strict");
-  auto page = client().Get("/", {{"Cookie", "qc_token=" + service.token()}});
+  // The token comes in the fragment, which the browser sends to no server.
+  EXPECT_EQ(service.url(),
+            "http://127.0.0.1:" + std::to_string(service.port()) + "/#token=" + token);
+  auto page = client().Get("/");
   ASSERT_TRUE(page);
-  EXPECT_EQ(page->status, 200);
   EXPECT_NE(page->body.find("<script src=\"/console.js\""), std::string::npos);
   EXPECT_NE(page->get_header_value("Content-Security-Policy").find("default-src 'self'"),
             std::string::npos);
+
+  // A body without a declared length could grow past the limit as it
+  // arrives, and a packed one as it is unpacked: both are refused unread.
+  const std::string head =
+      "POST /rpc HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(service.port()) +
+      "\r\nAuthorization: Bearer " + token + "\r\nContent-Type: application/json\r\n";
+  const std::string gzip_braces(
+      "\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\x03\xab\xae\x05\x00\x43\xbf\xa6\xa3\x02\x00\x00\x00",
+      22);
+  const std::pair<std::string, const char*> unbounded[] = {
+      {head + "Transfer-Encoding: chunked\r\n\r\n2\r\n{}\r\n0\r\n\r\n", "HTTP/1.1 411 "},
+      {head + "\r\n{}", "HTTP/1.1 411 "},
+      {head + "Content-Encoding: gzip\r\nContent-Length: 22\r\n\r\n" + gzip_braces,
+       "HTTP/1.1 415 "},
+  };
+  for (const auto& [request, status] : unbounded) {
+    const std::string answer = exchange(service.port(), request);
+    EXPECT_EQ(answer.rfind(status, 0), 0u) << request << "\n" << answer;
+  }
 }
 
 TEST_F(Console_Service_Test, AnswersJsonRpcAndGoesOn) {
+  std::string big_batch = "[";
+  for (int i = 0; i <= 100; ++i)
+    big_batch +=
+        std::string(i ? "," : "") + R"({"jsonrpc":"2.0","method":"host.environments.list"})";
+  big_batch += "]";
   struct Case {
     std::string body;
     std::string answer;
@@ -152,6 +224,11 @@ TEST_F(Console_Service_Test, AnswersJsonRpcAndGoesOn) {
            {"jsonrpc":"2.0","id":7,"result":{"status":true}}])"},
       {R"({"jsonrpc":"2.0","id":8,"method":"host.environments.add","params":{"boss_host":"b"}})",
        R"({"jsonrpc":"2.0","id":8,"error":{"code":-32602,"message":"Invalid params: api_host is missing","data":null}})"},
+      {big_batch,
+       R"({"jsonrpc":"2.0","id":null,"error":{"code":-32600,"message":"Invalid Request: a batch holds at most 100 requests","data":null}})"},
+      {R"({"jsonrpc":"2.0","id":9,"method":"host.environments.add","params":{"uuid":"tls",
+          "boss_host":"b","api_host":"a","access_key":"K","secret_access_key":"s"}})",
+       R"({"jsonrpc":"2.0","id":9,"result":{"uuid":"tls"}})"},
   };
   for (const Case& c : cases)
     EXPECT_EQ(rpc(c.body), json_value(c.answer)) << c.body;
@@ -159,7 +236,13 @@ TEST_F(Console_Service_Test, AnswersJsonRpcAndGoesOn) {
   // The environments never show their secret, and the store holds it only
   // encrypted.
   const Value listed = rpc(R"({"jsonrpc":"2.0","id":9,"method":"host.environments.list"})");
-  EXPECT_EQ(listed.get_obj().at("result").get_array().size(), 1u);
+  const json_spirit::Array& envs = listed.get_obj().at("result").get_array();
+  ASSERT_EQ(envs.size(), 2u);
+  // Towards the platform TLS is the default.
+  const json_spirit::Object& tls =
+      envs[0].get_obj().at("uuid") == Value("tls") ? envs[0].get_obj() : envs[1].get_obj();
+  EXPECT_EQ(tls.at("ssl"), Value(true));
+  EXPECT_EQ(tls.at("port"), Value(443));
   EXPECT_EQ(json_spirit::JSON_Dump(listed, false).str().find("secret"), std::string::npos);
   std::ifstream store(dir.path() + "/environments.json");
   const std::string text((std::istreambuf_iterator<char>(store)), std::istreambuf_iterator<char>());
@@ -214,6 +297,89 @@ TEST_F(Console_Service_Test, AnswersSixteenListingsAtOnce) {
   for (const std::string& answer : answers)
     EXPECT_EQ(json_value(answer), expected) << answer;
   EXPECT_EQ(sim().requests("Boss2DescribeBots"), 16u);
+}
+
+// Beyond loopback only with TLS; with TLS the service answers to the names
+// of its certificate.
+TEST_F(Console_Service_Test, ServesHttpsAndOnlyThatBeyondLoopback) {
+  Console_Service wide(host);
+  Console_Options options;
+  options.listen = "0.0.0.0:0";
+  std::string error;
+  EXPECT_FALSE(wide.bind(options, error));
+  EXPECT_EQ(error,
+            "--listen 0.0.0.0:0 can be reached from other machines; serving there needs "
+            "--tls-cert and --tls-key");
+
+  testing_support::Test_Certificate cert("DNS:console.example,IP:127.0.0.1");
+  const std::string key_file = dir.path() + "/key.pem";
+  std::FILE* out = std::fopen(key_file.c_str(), "w");
+  ASSERT_NE(out, nullptr);
+  PEM_write_PrivateKey(out, cert.key(), nullptr, nullptr, 0, nullptr, nullptr);
+  std::fclose(out);
+  Tls_Identity tls;
+  ASSERT_EQ(::chmod(key_file.c_str(), 0644), 0);
+  EXPECT_FALSE(tls.load(cert.pem_file(), key_file, error));
+  EXPECT_EQ(error, key_file + " is open to others (mode 0644); run chmod o-rwx " + key_file);
+  ASSERT_EQ(::chmod(key_file.c_str(), 0600), 0);
+  ASSERT_TRUE(tls.load(cert.pem_file(), key_file, error)) << error;
+
+  Console_Service secure(host);
+  options.listen = "127.0.0.1:0";
+  options.tls_cert = tls.cert();
+  options.tls_key = tls.key();
+  ASSERT_TRUE(secure.bind(options, error)) << error;
+  std::thread serving([&secure] { secure.run(); });
+  const std::string port = std::to_string(secure.port());
+  EXPECT_EQ(secure.url(), "https://127.0.0.1:" + port + "/#token=" + secure.token());
+  httplib::SSLClient https("127.0.0.1", secure.port());
+  https.set_ca_cert_path(cert.pem_file().c_str());
+  https.enable_server_certificate_verification(true);
+  const httplib::Headers token{{"Authorization", "Bearer " + secure.token()}};
+  auto listed =
+      https.Post("/rpc", token, R"({"jsonrpc":"2.0","id":1,"method":"host.environments.list"})",
+                 "application/json");
+  auto named = https.Get("/", {{"Host", "Console.Example:" + port}});
+  auto foreign = https.Get("/", {{"Host", "other.example:" + port}});
+  secure.stop();
+  serving.join();
+  ASSERT_TRUE(listed && named && foreign) << httplib::to_string(listed.error());
+  EXPECT_EQ(listed->status, 200);
+  EXPECT_EQ(named->status, 200);
+  EXPECT_EQ(foreign->status, 403);
+}
+
+// Clients that send half a request hold connection threads until their
+// time-out, never the threads that answer.
+TEST_F(Console_Service_Test, SlowClientsKeepNobodyWaiting) {
+  Console_Service guarded(host);
+  Console_Options options;
+  options.threads = 2;
+  options.io_timeout = std::chrono::seconds(2);
+  std::string error;
+  ASSERT_TRUE(guarded.bind(options, error)) << error;
+  std::thread serving([&guarded] { guarded.run(); });
+
+  std::vector<int> slow;
+  for (int i = 0; i < 8; ++i) {
+    slow.push_back(connect_to(guarded.port()));
+    const std::string half = "POST /rpc HTTP/1.1\r\nHost: 127.0.0.1\r\n";
+    ASSERT_EQ(::send(slow.back(), half.data(), half.size(), 0), static_cast<ssize_t>(half.size()));
+  }
+  // Answered long before the slow ones time out.
+  httplib::Client quick("127.0.0.1", guarded.port());
+  quick.set_read_timeout(1, 0);
+  auto answer = quick.Post("/rpc", {{"Authorization", "Bearer " + guarded.token()}},
+                           R"({"jsonrpc":"2.0","id":1,"method":"host.environments.list"})",
+                           "application/json");
+  EXPECT_TRUE(answer && answer->status == 200) << httplib::to_string(answer.error());
+  // Then each slow one is given up.
+  for (int fd : slow) {
+    EXPECT_EQ(answer_head(fd).rfind("HTTP/1.1 400 ", 0), 0u);
+    ::close(fd);
+  }
+  guarded.stop();
+  serving.join();
 }
 
 }  // namespace

@@ -11,30 +11,38 @@
 #include "tools/agent/serve_url_file.h"
 #include "tools/agent/service_metrics.h"
 #include "tools/agent/stop_waiter.h"
+#include "tools/agent/tls_identity.h"
 
 namespace {
 
 const char* const USAGE =
     "usage: qingcloud-agent serve [--listen 127.0.0.1:PORT] [--threads N]\n"
+    "                             [--tls-cert F --tls-key F]\n"
     "Serves the host's JSON-RPC methods at POST /rpc and a console at GET / on one\n"
-    "loopback port.  The first line printed is the address to open in a browser; it\n"
-    "carries the access token that every request needs.  The address is also kept in\n"
-    "the file serve-url of the home folder (mode 0600) while serve runs, for\n"
-    "`qingcloud-agent serve-url`; when standard output is the journal, only the\n"
-    "address without its token is printed.  GET /healthz answers \"ok\" without the\n"
-    "token, for monitoring; GET /metrics gives the metrics in the Prometheus text\n"
-    "format.  Stops on SIGINT or SIGTERM, after the requests in flight, or ends\n"
-    "without them 20 s later.\n\n"
+    "port.  The first line printed is the address to open in a browser; its fragment\n"
+    "carries the access token that every call needs.  An address other machines can\n"
+    "reach is served only over HTTPS.  The address is also kept in the file serve-url\n"
+    "of the home folder (mode 0600) while serve runs, for `qingcloud-agent\n"
+    "serve-url`; when standard output is the journal, only the address without its\n"
+    "token is printed.  GET /healthz answers \"ok\" without the token, for\n"
+    "monitoring; GET /metrics gives the metrics in the Prometheus text format.\n"
+    "Stops on SIGINT or SIGTERM, after the requests in flight, or ends without them\n"
+    "20 s later.\n\n"
     "options:\n"
     "  --listen A:P    the address and port to listen on (default 127.0.0.1:0, a free port)\n"
-    "  --threads N     handler threads (default 4)\n";
+    "  --threads N     requests handled at once (default 4)\n"
+    "  --tls-cert F    serve HTTPS with the PEM certificate in F (its chain after it)\n"
+    "  --tls-key F     and the PEM private key in F, which others may not read\n";
 
-const char* const EXAMPLE = "\nexample:\n  qingcloud-agent serve --listen 127.0.0.1:8480\n";
+const char* const EXAMPLE =
+    "\nexample:\n  qingcloud-agent serve --listen 127.0.0.1:8480\n"
+    "  qingcloud-agent serve --listen 0.0.0.0:8443 --tls-cert cert.pem --tls-key key.pem\n";
 
 }  // namespace
 
 int serve_command(const Command_Args& args) {
-  Arg_Reader a(args, with_host_options({"--listen", "--threads"}), with_host_flags({}));
+  Arg_Reader a(args, with_host_options({"--listen", "--threads", "--tls-cert", "--tls-key"}),
+               with_host_flags({}));
   if (!a.ok())
     return host_fail("serve", HOST_BAD_USAGE, a.error() + " (see qingcloud-agent serve --help)");
   if (a.has("--help")) {
@@ -47,6 +55,8 @@ int serve_command(const Command_Args& args) {
       threads_text.find_first_not_of("0123456789") != std::string::npos)
     return host_fail("serve", HOST_BAD_USAGE,
                      "takes --listen A:P and --threads 1 to 64 (see qingcloud-agent serve --help)");
+  if (a.has("--tls-cert") != a.has("--tls-key"))
+    return host_fail("serve", HOST_BAD_USAGE, "--tls-cert and --tls-key go together");
 
   // The signals go to one thread that waits for them, so that every other
   // thread (the handlers among them) runs undisturbed.
@@ -58,14 +68,22 @@ int serve_command(const Command_Args& args) {
 
   Host_Session session;
   std::string error;
+  Tls_Identity tls;
+  if (a.has("--tls-cert") && !tls.load(a.value("--tls-cert"), a.value("--tls-key"), error))
+    return host_fail("serve", HOST_BAD_USAGE, error);
   if (!session.open(a, true, error)) return host_fail("serve", HOST_BAD_USAGE, error);
   add_console_methods(session.host(), session.home());
   Console_Service service(session.host());
   Service_Metrics metrics([&session] { return session.home().environments().size(); });
   session.host().observe_requests(&metrics);
   service.serve_metrics(metrics);
-  if (!service.bind(a.value("--listen", "127.0.0.1:0"), threads, error))
-    return host_fail("serve", HOST_BAD_USAGE, error);
+  Console_Options options;
+  options.listen = a.value("--listen", options.listen);
+  options.threads = threads;
+  options.tls_cert = tls.cert();
+  options.tls_chain = tls.chain();
+  options.tls_key = tls.key();
+  if (!service.bind(options, error)) return host_fail("serve", HOST_BAD_USAGE, error);
   const std::string home = session.home().dir();
   if (!announce_serve_url(home, service.url(), error))
     return host_fail("serve", HOST_FAILED, error);

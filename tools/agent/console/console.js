@@ -11,6 +11,20 @@ let treeGeneration = 0;  // a newer load of the tree makes older answers moot
 
 const $ = (id) => document.getElementById(id);
 
+// The access token comes once, in the fragment of the address the service
+// printed (a browser sends the fragment to no server, and the service sets
+// no cookie, which the browser would send to every server on this host).
+// It is kept for this tab alone and sent with every call.
+function accessToken() {
+  const found = /(?:^#|&)token=([0-9a-f]+)/.exec(window.location.hash);
+  if (found) {
+    sessionStorage.setItem('qc_token', found[1]);
+    history.replaceState(null, '', window.location.pathname + window.location.search);
+  }
+  return sessionStorage.getItem('qc_token') || '';
+}
+const TOKEN = accessToken();
+
 function element(tag, attributes = {}, ...children) {
   const e = document.createElement(tag);
   for (const [name, value] of Object.entries(attributes)) {
@@ -44,8 +58,8 @@ async function rpc(method, params) {
     try {
       response = await fetch('/rpc', {
         method: 'POST',
-        credentials: 'same-origin',
-        headers: {'Content-Type': 'application/json'},
+        credentials: 'omit',
+        headers: {'Content-Type': 'application/json', 'Authorization': `Bearer ${TOKEN}`},
         body: JSON.stringify({jsonrpc: '2.0', id: nextId++, method, params}),
       });
     } catch (e) {
@@ -329,8 +343,16 @@ function search(event) {
   });
 }
 
+// The port follows the TLS box while it holds the other's default.
+function tlsChanged(event) {
+  const port = $('add-form').elements.port;
+  const [from, to] = event.target.checked ? ['80', '443'] : ['443', '80'];
+  if (port.value === from) port.value = to;
+}
+
 document.addEventListener('DOMContentLoaded', () => {
   $('add-form').addEventListener('submit', addEnvironment);
+  $('add-form').elements.ssl.addEventListener('change', tlsChanged);
   $('search-form').addEventListener('submit', search);
   $('env-select').addEventListener('change', loadTree);
   for (const radio of document.querySelectorAll('input[name=view]')) {
