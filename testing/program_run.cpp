@@ -1,11 +1,15 @@
 #include "testing/program_run.h"
 
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <grp.h>
 #include <iterator>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -74,6 +78,75 @@ Program_Result run_program(const std::vector<std::string>& argv, const std::stri
   result.out = slurp(out);
   result.err = slurp(err);
   return result;
+}
+
+Started_Program::Started_Program(const std::vector<std::string>& argv, Streams streams,
+                                 const std::map<std::string, std::string>& env, int uid) {
+  std::vector<std::string> args = argv;
+  std::vector<std::string> envs = environment_with(env);
+  std::vector<char*> arg_ptrs = pointers(args), env_ptrs = pointers(envs);
+  const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+  // Between fork and exec only async-signal-safe calls.
+  pid_ = ::fork();
+  if (pid_ == 0) {
+    const int fds[] = {streams.in, streams.out, streams.err};
+    for (int i = 0; i < 3; ++i)
+      ::dup2(fds[i] >= 0 ? fds[i] : null, i);
+    if (uid >= 0 && (::setgroups(0, nullptr) != 0 || ::setgid(uid) != 0 || ::setuid(uid) != 0))
+      ::_exit(126);
+    ::execve(arg_ptrs[0], arg_ptrs.data(), env_ptrs.data());
+    ::_exit(127);
+  }
+  ::close(null);
+  if (pid_ < 0) ADD_FAILURE() << "cannot start " << argv[0];
+}
+
+Started_Program::~Started_Program() {
+  if (pid_ > 0) stop();
+}
+
+int Started_Program::wait() {
+  if (pid_ <= 0) return exit_code_;
+  int status = 0;
+  while (::waitpid(pid_, &status, 0) < 0) {
+  }
+  pid_ = -1;
+  exit_code_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return exit_code_;
+}
+
+int Started_Program::stop() {
+  if (pid_ <= 0) return exit_code_;
+  ::kill(pid_, SIGTERM);
+  for (int i = 0; i < 600; ++i) {
+    int status = 0;
+    const pid_t done = ::waitpid(pid_, &status, WNOHANG);
+    if (done == pid_) {
+      pid_ = -1;
+      exit_code_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      return exit_code_;
+    }
+    ::poll(nullptr, 0, 100);
+  }
+  ADD_FAILURE() << "a program did not stop on SIGTERM";
+  ::kill(pid_, SIGKILL);
+  return wait();
+}
+
+std::string read_until(int fd, const std::string& text) {
+  std::string got;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+  while (text.empty() || got.find(text) == std::string::npos) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    pollfd p{fd, POLLIN, 0};
+    if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
+    char buf[4096];
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n <= 0) break;  // the end, or EIO from a terminal whose program is gone
+    got.append(buf, static_cast<std::size_t>(n));
+  }
+  return got;
 }
 
 Temp_Dir::Temp_Dir() {

@@ -20,6 +20,38 @@ struct Program_Result {
 Program_Result run_program(const std::vector<std::string>& argv, const std::string& input = "",
                            const std::map<std::string, std::string>& env = {});
 
+// A program started in the background with its standard streams where the
+// test wants them (-1: /dev/null), optionally as another user (the test must
+// be root for that).  Stopped with SIGTERM, then SIGKILL, and waited for
+// when this goes away.
+class Started_Program {
+ public:
+  struct Streams {
+    int in = -1;
+    int out = -1;
+    int err = -1;
+  };
+  Started_Program(const std::vector<std::string>& argv, Streams streams,
+                  const std::map<std::string, std::string>& env = {}, int uid = -1);
+  ~Started_Program();
+  Started_Program(const Started_Program&) = delete;
+  Started_Program& operator=(const Started_Program&) = delete;
+
+  int pid() const { return pid_; }
+  // Waits for it to end: its exit code, -1 when it did not end normally.
+  int wait();
+  // SIGTERM, then wait.
+  int stop();
+
+ private:
+  int pid_ = -1;
+  int exit_code_ = -1;
+};
+
+// What `fd` gives until `text` has come (empty: until the stream ends) or a
+// minute has passed without it.
+std::string read_until(int fd, const std::string& text = std::string());
+
 // A fresh empty folder under the system's temporary folder, removed with
 // everything in it when this goes away.
 class Temp_Dir {

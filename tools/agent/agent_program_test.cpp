@@ -1,14 +1,20 @@
 // The built qingcloud-agent against the simulator: its home folder, the
 // environment store and the plug-in's handlers reached through dlopen.
+#include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <httplib.h>
 
 #include "host/json_spirit/object_get.h"
 #include "host/json_spirit/reader.h"
@@ -44,9 +50,9 @@ class Agent_Program : public testing_support::Simulator_Test {
  protected:
   void SetUp() override {
     Simulator_Test::SetUp();
-    const Program_Result added =
-        agent({"env", "add", "--boss-host", sim().host(), "--api-host", "api.example.invalid",
-               "--port", std::to_string(sim().port()), "--access-key-id", Simulator::BOSS_KEY_ID});
+    const Program_Result added = agent(
+        {"env", "add", "--boss-host", sim().host(), "--api-host", "api.example.invalid", "--port",
+         std::to_string(sim().port()), "--no-ssl", "--access-key-id", Simulator::BOSS_KEY_ID});
     ASSERT_EQ(added.exit_code, 0) << added.err;
     uuid = lines_of(added.out).at(0);
   }
@@ -136,7 +142,7 @@ TEST_F(Agent_Program, CommandsReportTheirOutcomeInTheExitCode) {
   const std::string port = std::to_string(sim().port());
   const Case cases[] = {
       {{"login-test", uuid}, Simulator::BOSS_SECRET, 0, "{", ""},
-      {{"login-test", "--boss-host", sim().host(), "--api-host", "x", "--port", port,
+      {{"login-test", "--boss-host", sim().host(), "--api-host", "x", "--port", port, "--no-ssl",
         "--access-key-id", Simulator::BOSS_KEY_ID},
        "not-the-secret",
        1,
@@ -271,6 +277,153 @@ TEST_F(Agent_Program, LeavesABrokenStoreAsItIs) {
   std::ifstream again(path);
   EXPECT_EQ(std::string((std::istreambuf_iterator<char>(again)), std::istreambuf_iterator<char>()),
             half);
+}
+
+// What the platform names reaches the terminal escaped; JSON stays JSON.
+TEST_F(Agent_Program, EscapesWhatThePlatformSendsForTheTerminal) {
+  const std::string name = "\x1b[2J\x7f\xc2\x9b-evil";
+  const std::vector<std::string> client = {
+      QINGCLOUD_AGENT_PATH,         "client",   "--host",          sim().host(),          "--port",
+      std::to_string(sim().port()), "--no-ssl", "--access-key-id", Simulator::BOSS_KEY_ID};
+  const std::map<std::string, std::string> secret{
+      {"QINGCLOUD_SECRET_ACCESS_KEY", Simulator::BOSS_SECRET}};
+  std::vector<std::string> run = client;
+  run.insert(run.end(), {"--as-user", Simulator::OPS_USER_ID, "--zone", "pek3a", "run-instance",
+                         "--image", "centos77x64a", "--name", name});
+  ASSERT_EQ(run_program(run, "", secret).exit_code, 0);
+
+  const Program_Result table =
+      agent({"search", uuid, "--type", "VirtualMachine", "evil", "--table"});
+  EXPECT_EQ(table.exit_code, 0) << table.err;
+  EXPECT_NE(table.out.find("VirtualMachine \\x1b[2J\\x7f\\u009b-evil ("), std::string::npos)
+      << table.out;
+  const Program_Result json = agent({"search", uuid, "--type", "VirtualMachine", "evil"});
+  EXPECT_EQ(json_value(json.out).get_array().at(0).get_obj().at("name"), Value(name));
+
+  sim().inject(Simulator::Fault::ret_code(1400, "PermissionDenied, \x1b]0;owned\x07"));
+  std::vector<std::string> users = client;
+  users.push_back("describe-users");
+  const Program_Result refused = run_program(users, "", secret);
+  EXPECT_EQ(refused.exit_code, 1);
+  EXPECT_NE(refused.err.find("error 1400: PermissionDenied, \\x1b]0;owned\\x07\n"),
+            std::string::npos)
+      << refused.err;
+  for (const std::string& text : {table.out, json.out, refused.err}) {
+    for (const char raw : {'\x1b', '\x7f', '\x07'})
+      EXPECT_EQ(text.find(raw), std::string::npos) << text;
+    EXPECT_EQ(text.find("\xc2\x9b"), std::string::npos) << text;
+  }
+}
+
+// Typed on a terminal, the secret is not echoed; and a process that holds
+// secrets cannot be read by another process or leave a core file: its
+// entries in /proc belong to root however it runs.
+TEST_F(Agent_Program, AsksForTheSecretWithoutEchoAndCannotBeDumped) {
+  const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(terminal, 0);
+  ASSERT_EQ(::grantpt(terminal), 0);
+  ASSERT_EQ(::unlockpt(terminal), 0);
+  const int side = ::open(::ptsname(terminal), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(side, 0);
+  // Root's processes belong to root anyway: as root the program runs as
+  // nobody, in a home of nobody's.
+  const bool root = ::geteuid() == 0;
+  std::string own_home = home();
+  if (root) {
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0711), 0);
+    own_home = dir.path() + "/nobody";
+    ASSERT_EQ(::mkdir(own_home.c_str(), 0700), 0);
+    std::ofstream(own_home + "/host_key.pem") << std::ifstream(home() + "/host_key.pem").rdbuf();
+    for (const std::string& path : {own_home, own_home + "/host_key.pem"})
+      ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(::chmod((own_home + "/host_key.pem").c_str(), 0600), 0);
+  }
+  testing_support::Started_Program login(
+      {QINGCLOUD_AGENT_PATH, "login-test", "--boss-host", sim().host(), "--api-host", "x", "--port",
+       std::to_string(sim().port()), "--no-ssl", "--access-key-id", Simulator::BOSS_KEY_ID,
+       "--home", own_home},
+      {side, side, side}, {{"QINGCLOUD_SECRET_ACCESS_KEY", ""}}, root ? 65534 : -1);
+  ::close(side);
+  std::string shown = testing_support::read_until(terminal, "Secret access key: ");
+  ASSERT_NE(shown.find("Secret access key: "), std::string::npos) << shown;
+
+  struct stat entry {};
+  ASSERT_EQ(::stat(("/proc/" + std::to_string(login.pid()) + "/status").c_str(), &entry), 0);
+  EXPECT_EQ(entry.st_uid, 0u);
+
+  const std::string typed = std::string(Simulator::BOSS_SECRET) + "\n";
+  ASSERT_EQ(::write(terminal, typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
+  shown += testing_support::read_until(terminal);
+  EXPECT_EQ(login.wait(), 0) << shown;
+  EXPECT_NE(shown.find("\"status\": true"), std::string::npos) << shown;
+  EXPECT_EQ(shown.find(Simulator::BOSS_SECRET), std::string::npos) << "echoed: " << shown;
+  ::close(terminal);
+}
+
+// A running serve and commands from the shell share the home: every change
+// is made on the store as it is, so that nothing is lost and nothing removed
+// comes back.
+TEST_F(Agent_Program, KeepsTheChangesOfProcessesAtOnce) {
+  int out[2];
+  ASSERT_EQ(::pipe2(out, O_CLOEXEC), 0);
+  testing_support::Started_Program serve({QINGCLOUD_AGENT_PATH, "serve", "--home", home()},
+                                         {-1, out[1], -1});
+  ::close(out[1]);
+  const std::string url = testing_support::read_until(out[0], "\n");
+  ::close(out[0]);
+  const std::string prefix = "http://127.0.0.1:";
+  const std::size_t mark = url.find("/#token=");
+  ASSERT_TRUE(url.rfind(prefix, 0) == 0 && mark != std::string::npos) << url;
+  httplib::Client http("127.0.0.1", std::stoi(url.substr(prefix.size())));
+  const httplib::Headers token{{"Authorization", "Bearer " + url.substr(mark + 8, 64)}};
+  auto call = [&](const std::string& method, const std::string& params) {
+    auto res = http.Post(
+        "/rpc", token,
+        R"({"jsonrpc":"2.0","id":1,"method":")" + method + R"(","params":)" + params + "}",
+        "application/json");
+    return res && res->status == 200 ? json_value(res->body) : Value();
+  };
+
+  std::vector<std::thread> shells;
+  for (int shell = 0; shell < 8; ++shell) {
+    shells.emplace_back([this, shell] {
+      for (int i = 0; i < 10; ++i) {
+        const std::string id = "shell-" + std::to_string(shell) + "-" + std::to_string(i);
+        EXPECT_EQ(agent({"env", "add", "--uuid", id, "--boss-host", "b", "--api-host", "a",
+                         "--access-key-id", "K"})
+                      .exit_code,
+                  0)
+            << id;
+      }
+    });
+  }
+  std::set<std::string> expected = {uuid};
+  for (int i = 0; i < 10; ++i) {
+    const std::string id = "serve-" + std::to_string(i);
+    call("host.environments.add", R"({"uuid":")" + id +
+                                      R"(","boss_host":"b","api_host":"a","access_key":"K",
+                                         "secret_access_key":"s"})");
+    if (i % 2 == 0) {
+      call("host.environments.remove", R"({"uuid":")" + id + R"("})");
+    } else {
+      expected.insert(id);
+    }
+  }
+  for (std::thread& t : shells)
+    t.join();
+  for (int shell = 0; shell < 8; ++shell)
+    for (int i = 0; i < 10; ++i)
+      expected.insert("shell-" + std::to_string(shell) + "-" + std::to_string(i));
+
+  // serve sees what the shells added without a restart.
+  std::set<std::string> listed;
+  const Value answer = call("host.environments.list", "{}");
+  ASSERT_EQ(answer.type(), json_spirit::obj_type);
+  for (const Value& env : answer.get_obj().at("result").get_array())
+    listed.insert(env.get_obj().at("uuid").get_str());
+  EXPECT_EQ(listed, expected);
+  EXPECT_EQ(lines_of(agent({"env", "list"}).out).size(), expected.size());
+  EXPECT_EQ(serve.stop(), 0);
 }
 
 TEST(Agent_Help, EveryCommandShowsItsUsageOptionsAndAnExample) {
