@@ -25,14 +25,22 @@ int no_passphrase(char*, int, int, void*) {
 }  // namespace
 
 Tls_Identity::~Tls_Identity() {
+  clear();
+}
+
+void Tls_Identity::clear() {
   X509_free(cert_);
   for (X509* c : chain_)
     X509_free(c);
   EVP_PKEY_free(key_);
+  cert_ = nullptr;
+  chain_.clear();
+  key_ = nullptr;
 }
 
 bool Tls_Identity::load(const std::string& cert_file, const std::string& key_file,
                         std::string& error) {
+  clear();
   secure_string text;
   if (!read_file(cert_file, text, MAX_PEM_FILE, PUBLIC_FILE, error)) return false;
   BIO* bio = BIO_new_mem_buf(text.data(), static_cast<int>(text.size()));

@@ -18,7 +18,8 @@ class Tls_Identity {
 
   // Reads both PEM files.  The key file must be a regular file that others
   // cannot read, and its key not encrypted (nobody is there to type its
-  // passphrase).  False, with the problem in `error`.
+  // passphrase).  False, with the problem in `error`.  What an earlier
+  // load read is let go.
   bool load(const std::string& cert_file, const std::string& key_file, std::string& error);
 
   X509* cert() const { return cert_; }
@@ -26,6 +27,8 @@ class Tls_Identity {
   EVP_PKEY* key() const { return key_; }
 
  private:
+  void clear();
+
   X509* cert_ = nullptr;
   std::vector<X509*> chain_;
   EVP_PKEY* key_ = nullptr;
