@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cctype>
-#include <condition_variable>
 #include <cstdio>
-#include <mutex>
 #include <sys/socket.h>
 
 #include <httplib.h>
@@ -85,42 +83,6 @@ bool public_page(const httplib::Request& req) {
 
 }  // namespace
 
-// At most N requests run at once, whatever the number of connections.
-class Console_Service::Handler_Slots {
- public:
-  explicit Handler_Slots(int n) : free_(n) {}
-
-  // One slot while it lives.
-  class Taken {
-   public:
-    explicit Taken(Handler_Slots& slots) : slots_(slots) { slots_.take(); }
-    ~Taken() { slots_.give_back(); }
-    Taken(const Taken&) = delete;
-    Taken& operator=(const Taken&) = delete;
-
-   private:
-    Handler_Slots& slots_;
-  };
-
- private:
-  void take() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    freed_.wait(lock, [this] { return free_ > 0; });
-    --free_;
-  }
-  void give_back() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      ++free_;
-    }
-    freed_.notify_one();
-  }
-
-  std::mutex mutex_;
-  std::condition_variable freed_;
-  int free_;
-};
-
 Console_Service::Console_Service(Agent_Host& host) : host_(host) {}
 
 Console_Service::~Console_Service() = default;
@@ -197,7 +159,7 @@ bool Console_Service::make_server(const Console_Options& options, std::string& e
     if (wildcard(bind_host_) && !names.empty() && names.front().find('*') == std::string::npos)
       shown_host_ = names.front();
   }
-  slots_ = std::make_unique<Handler_Slots>(options.threads);
+  pool_ = std::make_unique<Handler_Pool>(options.threads);
   // Connections get threads of their own, so that a slow client never holds
   // a thread that runs requests.
   server_->new_task_queue = [] { return new httplib::ThreadPool(MAX_CONNECTIONS); };
@@ -316,17 +278,16 @@ void Console_Service::serve_rpc(const httplib::Request& req, httplib::Response& 
     plain(res, 415, "POST /rpc takes application/json.\n");
     return;
   }
-  json_spirit::Value answer;
-  {
-    Handler_Slots::Taken slot(*slots_);
-    answer = host_.handle_text(req.body);
-  }
-  // The body may hold a secret that came to be stored (host.environments.add).
-  secure_memset(const_cast<char*>(req.body.data()), 0, req.body.size());
-  res.set_header("Cache-Control", "no-store");
-  if (answer.is_null()) {
-    res.status = 204;  // notifications only
-    return;
-  }
-  res.set_content(json_spirit::JSON_Dump(answer, false).str(), "application/json");
+  // The answer is made, written out and let go on a handler thread.
+  pool_->run([this, &req, &res] {
+    const json_spirit::Value answer = host_.handle_text(req.body);
+    // The body may hold a secret that came to be stored (host.environments.add).
+    secure_memset(const_cast<char*>(req.body.data()), 0, req.body.size());
+    res.set_header("Cache-Control", "no-store");
+    if (answer.is_null()) {
+      res.status = 204;  // notifications only
+      return;
+    }
+    res.set_content(json_spirit::JSON_Dump(answer, false).str(), "application/json");
+  });
 }

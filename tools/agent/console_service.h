@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tools/agent/agent_host.h"
+#include "tools/agent/handler_pool.h"
 
 class Service_Metrics;
 
@@ -45,8 +46,8 @@ struct Console_Options {
 // so a page of another site cannot call it.
 //
 // A slow client holds one of MAX_CONNECTIONS connection threads (each read
-// and write bounded by the time-out), never one of the `threads` that run
-// requests.
+// and write bounded by the time-out), never one of the `threads` handler
+// threads, which alone answer requests.
 class Console_Service {
  public:
   static constexpr std::size_t MAX_BODY = 1024 * 1024;
@@ -81,7 +82,6 @@ class Console_Service {
 
  private:
   enum class Access { OK, FOREIGN_HOST, NO_TOKEN, NO_LENGTH, CODED_BODY };
-  class Handler_Slots;
 
   bool make_server(const Console_Options& options, std::string& error);
   void route();
@@ -90,8 +90,8 @@ class Console_Service {
   void serve_rpc(const httplib::Request& req, httplib::Response& res);
 
   Agent_Host& host_;
+  std::unique_ptr<Handler_Pool> pool_;  // goes after the server's threads
   std::unique_ptr<httplib::Server> server_;
-  std::unique_ptr<Handler_Slots> slots_;
   bool tls_ = false;
   std::string bind_host_;
   std::string shown_host_;          // in the address printed

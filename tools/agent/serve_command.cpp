@@ -2,6 +2,8 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <malloc.h>
+#include <pthread.h>
 #include <string>
 
 #include "tools/agent/commands.h"
@@ -57,6 +59,14 @@ int serve_command(const Command_Args& args) {
                      "takes --listen A:P and --threads 1 to 64 (see qingcloud-agent serve --help)");
   if (a.has("--tls-cert") != a.has("--tls-key"))
     return host_fail("serve", HOST_BAD_USAGE, "--tls-cert and --tls-key go together");
+
+  // Answers of hundreds of KiB, and now and then of many MiB, come and go
+  // for as long as serve runs.  glibc maps the large ones outside the heap,
+  // so that each gives its memory back as it goes, but it raises that
+  // threshold whenever one is freed, up to 32 MiB; then they all fill the
+  // heap with their fragments, and memory grows.  The threshold stays at
+  // glibc's own first value.
+  mallopt(M_MMAP_THRESHOLD, 128 * 1024);
 
   // The signals go to one thread that waits for them, so that every other
   // thread (the handlers among them) runs undisturbed.
