@@ -76,7 +76,7 @@ if [ "$(id -u)" = 0 ]; then
   chown nobody:nogroup "$state"
 fi
 uuid=$(QINGCLOUD_SECRET_ACCESS_KEY=demo-boss-secret "$bin/qingcloud-agent" env add --home "$state" \
-  --boss-host 127.0.0.1 --api-host 127.0.0.1 --port "$SIM_PORT" --access-key-id QYDEMOBOSS0000000001)
+  --boss-host 127.0.0.1 --api-host 127.0.0.1 --port "$SIM_PORT" --no-ssl --access-key-id QYDEMOBOSS0000000001)
 if [ "$(id -u)" = 0 ]; then
   [ "$(stat -c %U "$state/environments.json")" = nobody ] ||
     fail "env add as root left the store to $(stat -c %U "$state/environments.json")"

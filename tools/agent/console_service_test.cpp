@@ -120,7 +120,11 @@ class Console_Service_Test : public testing_support::Simulator_Test {
   testing_support::Temp_Dir dir;
   Agent_Home home;
   Agent_Host host;
-  Service_Metrics metrics{[this] { return home.environments().size(); }};
+  Service_Metrics metrics{[this] {
+    Agent_Home::Environments kept;
+    std::string ignored;
+    return home.environments(kept, ignored) ? kept.size() : 0;
+  }};
   Console_Service service{host};
   std::thread server;
   std::string uuid;

@@ -84,7 +84,13 @@ int serve_command(const Command_Args& args) {
   if (!session.open(a, true, error)) return host_fail("serve", HOST_BAD_USAGE, error);
   add_console_methods(session.host(), session.home());
   Console_Service service(session.host());
-  Service_Metrics metrics([&session] { return session.home().environments().size(); });
+  // The store is read afresh, as for every other use; one that cannot be
+  // read counts none (the requests that need it report why).
+  Service_Metrics metrics([&session] {
+    Agent_Home::Environments kept;
+    std::string ignored;
+    return session.home().environments(kept, ignored) ? kept.size() : 0;
+  });
   session.host().observe_requests(&metrics);
   service.serve_metrics(metrics);
   Console_Options options;

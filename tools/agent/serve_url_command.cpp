@@ -7,6 +7,7 @@
 #include "tools/agent/agent_home.h"
 #include "tools/agent/arg_reader.h"
 #include "tools/agent/commands.h"
+#include "tools/agent/home_owner.h"
 #include "tools/agent/host_session.h"
 #include "tools/agent/serve_url_file.h"
 
@@ -42,6 +43,8 @@ int serve_url_command(const Command_Args& args) {
   secure_string url;
   bool missing = false;
   std::string error;
+  // Root reads the service's file as the service's user, whose alone it is.
+  if (!act_as_home_owner(dir, error)) return host_fail("serve-url", HOST_BAD_USAGE, error);
   if (!read_serve_url(dir, url, missing, error)) return host_fail("serve-url", HOST_FAILED, error);
   if (missing)
     return host_fail(

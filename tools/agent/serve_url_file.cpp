@@ -27,7 +27,7 @@ bool write_serve_url(const std::string& home_dir, const std::string& url, std::s
 bool read_serve_url(const std::string& home_dir, secure_string& url, bool& missing,
                     std::string& error) {
   const std::string path = serve_url_path(home_dir);
-  if (!read_file(path, url, MAX_URL_FILE, error, &missing)) return false;
+  if (!read_file(path, url, MAX_URL_FILE, PRIVATE_FILE, error, &missing)) return false;
   if (missing) return true;
   while (!url.empty() && (url.back() == '\n' || url.back() == '\r'))
     url.pop_back();
