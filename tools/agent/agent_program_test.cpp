@@ -172,6 +172,9 @@ TEST_F(Agent_Program, CommandsReportTheirOutcomeInTheExitCode) {
       {{"tree", uuid, "--depth", "0"}, "", 0, "Zone pek3a", ""},
       {{"ls"}, "", 2, "", ""},
       {{"tree", uuid, "--depth", "deep"}, "", 2, "", ""},
+      {{"tree", uuid, "--jobs", "0"}, "", 2, "", ""},
+      {{"tree", uuid, "--jobs", "65"}, "", 2, "", ""},
+      {{"tree", uuid, "--jobs", "-1"}, "", 2, "", ""},
       {{"env", "add", "--api-host", "x", "--access-key-id", "K"}, "s", 2, "", ""},
       {{"env", "add", "--boss-host", "b", "--api-host", "x", "--access-key-id", "K", "--secret",
         "s"},
@@ -203,6 +206,25 @@ TEST_F(Agent_Program, CommandsReportTheirOutcomeInTheExitCode) {
   // The depth-0 tree is the zones alone.
   EXPECT_EQ(lines_of(agent({"tree", uuid, "--depth", "0"}).out),
             (std::vector<std::string>{"Zone pek3a", "Zone sh1a"}));
+}
+
+// Nodes expanded side by side print the same tree as one after the other,
+// failed branches included.
+TEST_F(Agent_Program, WalksTheSameTreeOnEightJobsAsOnOne) {
+  for (const char* view : {"hosts", "vms", "recovery"}) {
+    for (bool failing : {false, true}) {
+      SCOPED_TRACE(std::string(view) + (failing ? ", volumes failing" : ""));
+      sim().clear_faults();
+      if (failing) sim().inject(Simulator::Fault::http_status(500).on("DescribeVolumes").forever());
+      const Program_Result one = agent({"tree", uuid, "--view", view, "--jobs", "1"});
+      const Program_Result eight = agent({"tree", uuid, "--view", view, "--jobs", "8"});
+      EXPECT_GT(lines_of(one.out).size(), 10u) << one.err;
+      EXPECT_EQ(eight.out, one.out);
+      EXPECT_EQ(eight.err, one.err);
+      EXPECT_EQ(eight.exit_code, one.exit_code);
+      EXPECT_EQ(one.exit_code, failing && std::string(view) != "recovery" ? 1 : 0) << one.err;
+    }
+  }
 }
 
 // What arrives from outside, at its worst: each line gets a clear answer and
