@@ -65,13 +65,15 @@ boost::json::object call_params(const char* action) {
 
 }  // namespace
 
-Sim_Process::Sim_Process(const std::string& sizes) : sizes_(sizes) {
+Sim_Process::Sim_Process(const std::string& sizes, const std::vector<std::string>& options)
+    : sizes_(sizes) {
   char pattern[] = "/tmp/qc-bench-XXXXXX";
   if (mkdtemp(pattern) == nullptr) return;
   dir_ = pattern;
   port_file_ = dir_ + "/port";
   std::vector<std::string> args = {QINGCLOUD_SIM_PATH, "--generate", sizes, "--port-file",
                                    port_file_};
+  args.insert(args.end(), options.begin(), options.end());
   std::vector<char*> argv;
   for (std::string& a : args)
     argv.push_back(&a[0]);

@@ -17,8 +17,9 @@ namespace bench {
 // this goes away.
 class Sim_Process {
  public:
-  // `sizes` as for --generate: "instances=10000,zones=1".
-  explicit Sim_Process(const std::string& sizes);
+  // `sizes` as for --generate: "instances=10000,zones=1"; `options` more of
+  // its options ("--tls-cert", F, ...).
+  explicit Sim_Process(const std::string& sizes, const std::vector<std::string>& options = {});
   ~Sim_Process();
   Sim_Process(const Sim_Process&) = delete;
   Sim_Process& operator=(const Sim_Process&) = delete;
