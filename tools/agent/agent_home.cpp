@@ -18,6 +18,7 @@ const char* const KEY_FILE = "host_key.pem";
 const char* const PUBLIC_KEY_FILE = "host_key.pub.pem";
 const char* const STORE_FILE = "environments.json";
 const char* const LOCK_FILE = "agent.lock";
+const char* const CONFIG_FILE = "config.json";
 constexpr std::size_t MAX_KEY_FILE = 64 * 1024;
 constexpr std::size_t MAX_STORE_FILE = 16 * 1024 * 1024;
 
@@ -69,8 +70,8 @@ bool Agent_Home::make_key(const std::string& path, std::string& error) {
   return true;
 }
 
-bool Agent_Home::read_store(Environments& out, std::string& error) const {
-  const std::string path = dir_ + "/" + STORE_FILE;
+bool Agent_Home::read_json(const char* file, json_spirit::Object& out, std::string& error) const {
+  const std::string path = dir_ + "/" + file;
   secure_string text;
   bool missing = false;
   if (!read_file(path, text, MAX_STORE_FILE, PRIVATE_FILE, error, &missing)) return false;
@@ -83,12 +84,28 @@ bool Agent_Home::read_store(Environments& out, std::string& error) const {
     error = path + " is not a JSON object" + (why.empty() ? "" : " (" + why + ")");
     return false;
   }
-  for (auto& [uuid, settings] : json.get_obj()) {
+  out = std::move(json.get_obj());
+  return true;
+}
+
+bool Agent_Home::write_json(const char* file, const json_spirit::Object& all, std::string& error) {
+  std::string body = json_spirit::JSON_Dump(all, true).str() + "\n";
+  const bool ok = write_file_atomically(dir_ + "/" + file, body.data(), body.size(), 0600, error);
+  // The text holds encrypted secrets, or a proxy's password in the clear.
+  secure_wipe(&body[0], body.capacity());
+  return ok;
+}
+
+bool Agent_Home::read_store(Environments& out, std::string& error) const {
+  json_spirit::Object all;
+  if (!read_json(STORE_FILE, all, error)) return false;
+  out.clear();
+  for (auto& [uuid, settings] : all) {
     if (settings.type() != json_spirit::obj_type) {
-      error = path + ": the environment " + uuid + " is not an object";
+      error = dir_ + "/" + STORE_FILE + ": the environment " + uuid + " is not an object";
       return false;
     }
-    out[uuid] = settings.get_obj();
+    out[uuid] = std::move(settings.get_obj());
   }
   return true;
 }
@@ -102,8 +119,35 @@ bool Agent_Home::change(const std::function<bool(Environments&, std::string&)>& 
   json_spirit::Object all;
   for (auto& [uuid, settings] : envs)
     all[uuid] = std::move(settings);
-  const std::string body = json_spirit::JSON_Dump(all, true).str() + "\n";
-  return write_file_atomically(dir_ + "/" + STORE_FILE, body.data(), body.size(), 0600, error);
+  return write_json(STORE_FILE, all, error);
+}
+
+bool Agent_Home::setting(const std::string& name, secure_string& value, std::string& error) const {
+  json_spirit::Object all;
+  if (!read_json(CONFIG_FILE, all, error)) return false;
+  value.clear();
+  auto it = all.find(name);
+  if (it == all.end()) return true;
+  if (it->second.type() != json_spirit::str_type) {
+    error = dir_ + "/" + CONFIG_FILE + ": \"" + name + "\" is not a string";
+    return false;
+  }
+  value.assign(it->second.get_str().data(), it->second.get_str().size());
+  return true;
+}
+
+bool Agent_Home::set_setting(const std::string& name, const secure_string& value,
+                             std::string& error) {
+  File_Lock lock;
+  json_spirit::Object all;
+  if (!lock.lock(dir_ + "/" + LOCK_FILE, error) || !read_json(CONFIG_FILE, all, error))
+    return false;
+  if (value.empty()) {
+    all.erase(name);
+  } else {
+    all[name] = std::string(value.data(), value.size());
+  }
+  return write_json(CONFIG_FILE, all, error);
 }
 
 bool Agent_Home::environments(Environments& out, std::string& error) const {

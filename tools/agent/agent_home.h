@@ -8,9 +8,10 @@
 #include "support/secure_string.h"
 
 // The demo host's home folder: its RSA key pair (host_key.pem, generated on
-// first use) and the environments it knows (environments.json: uuid to the
+// first use), the environments it knows (environments.json: uuid to the
 // JSON form of the connection settings, the secret encrypted for the host
-// key, exactly as the host hands them to the plug-in).
+// key, exactly as the host hands them to the plug-in) and the host-wide
+// settings (config.json: "proxy", which may carry credentials).
 //
 // Several processes may share the folder (a running `serve` and commands
 // from a shell): every read takes the store as it is now, and every change
@@ -48,10 +49,18 @@ class Agent_Home {
   bool put(const std::string& uuid, json_spirit::Object settings, std::string& error);
   bool remove(const std::string& uuid, std::string& error);
 
+  // A host-wide setting, empty when unset; kept in wiped storage, since the
+  // proxy's address may carry a password.
+  bool setting(const std::string& name, secure_string& value, std::string& error) const;
+  // Sets it (an empty value removes it), under the folder's lock.
+  bool set_setting(const std::string& name, const secure_string& value, std::string& error);
+
  private:
   bool load_key(std::string& error);
   bool make_key(const std::string& path, std::string& error);
   bool read_store(Environments& out, std::string& error) const;
+  bool read_json(const char* file, json_spirit::Object& out, std::string& error) const;
+  bool write_json(const char* file, const json_spirit::Object& all, std::string& error);
   // Runs `edit` on the store read under the folder's lock, and writes what
   // it leaves when it returns true.
   bool change(const std::function<bool(Environments&, std::string&)>& edit, std::string& error);

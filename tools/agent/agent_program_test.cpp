@@ -450,7 +450,7 @@ TEST_F(Agent_Program, KeepsTheChangesOfProcessesAtOnce) {
 
 TEST(Agent_Help, EveryCommandShowsItsUsageOptionsAndAnExample) {
   for (const char* command : {"probe", "call", "env", "login-test", "ls", "search", "tree", "rpc",
-                              "serve", "serve-url", "client"}) {
+                              "serve", "serve-url", "client", "config"}) {
     for (const Program_Result& r : {run_program({QINGCLOUD_AGENT_PATH, "help", command}),
                                     run_program({QINGCLOUD_AGENT_PATH, command, "--help"})}) {
       EXPECT_EQ(r.exit_code, 0) << command;

@@ -11,7 +11,8 @@
 #include "tools/agent/secret_prompt.h"
 
 const char* const CALL_USAGE =
-    "usage: qingcloud-agent call --host H [--port P] [--no-ssl] [--ca-file F] [--boss]\n"
+    "usage: qingcloud-agent call --host H [--port P] [--no-ssl] [--ca-file F] [--proxy URL]\n"
+    "           [--boss]\n"
     "           --access-key-id K [--secret-file F] ACTION [name=value ...] [name:=JSON ...]\n"
     "Sends one signed request and prints the platform's reply as indented JSON: GET to\n"
     "\"/iaas/\", or POST to \"/boss2/\" with --boss.  The secret access key comes from\n"
@@ -22,6 +23,8 @@ const char* const CALL_USAGE =
     "  --port P            its port (default 443, or 80 with --no-ssl)\n"
     "  --no-ssl            plain HTTP, for a private endpoint without TLS\n"
     "  --ca-file F         trust the CA certificates in F\n"
+    "  --proxy URL         go through this HTTP proxy (default: https_proxy, http_proxy\n"
+    "                      and no_proxy as curl reads them)\n"
     "  --boss              the back-office API (POST \"/boss2/\")\n"
     "  --access-key-id K   the access key id\n"
     "  --secret-file F     read the secret access key from F\n"
@@ -115,6 +118,8 @@ bool parse_call_args(const Command_Args& args, Call_Options& o, std::string& err
       no_ssl_given = true;
     } else if (a == "--ca-file") {
       if (!value(o.ca_file)) return false;
+    } else if (a == "--proxy") {
+      if (!value(o.proxy)) return false;
     } else if (a == "--boss") {
       o.boss = true;
     } else if (a == "--access-key-id") {

@@ -14,6 +14,7 @@ struct Call_Options {
   unsigned short port = 0;  // after parsing: 443, or 80 with --no-ssl, unless given
   bool ssl = true;
   std::string ca_file;
+  std::string proxy;  // --proxy: the HTTP proxy on the way, else the environment's
   bool boss = false;  // POST to "/boss2/" instead of GET to "/iaas/"
   secure_string access_key_id;
   std::string secret_file;

@@ -7,6 +7,7 @@
 
 #include "api/api_error.h"
 #include "api/qingcloud_session.h"
+#include "host/http/http_proxy.h"
 #include "host/http/http_tls_context.h"
 #include "host/json_spirit/writer.h"
 #include "tools/agent/call_args.h"
@@ -41,6 +42,8 @@ int call(const Command_Args& args, const Call_IO& io) {
     // The session trusts the host-wide CA file, as a private cloud's agent would.
     HTTP_TLS_Context::set_default_ca_file(options.ca_file);
   }
+  if (!options.proxy.empty() && !http_set_default_proxy(options.proxy, error))
+    return fail(io, CALL_BAD_USAGE, "unusable proxy: " + error);
 
   Log_Lines lines;
   qingcloud::QingCloud_Session session;

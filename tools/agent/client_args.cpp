@@ -10,9 +10,9 @@ namespace {
 
 constexpr std::size_t ANY = static_cast<std::size_t>(-1);
 
-const std::vector<std::string> GLOBAL_OPTIONS = {"--host",          "--port",        "--ca-file",
-                                                 "--access-key-id", "--secret-file", "--api-host",
-                                                 "--version",       "--zone",        "--as-user"};
+const std::vector<std::string> GLOBAL_OPTIONS = {
+    "--host",        "--port",     "--ca-file", "--proxy", "--access-key-id",
+    "--secret-file", "--api-host", "--version", "--zone",  "--as-user"};
 const std::vector<std::string> GLOBAL_FLAGS = {"--ssl", "--no-ssl"};
 
 bool listed(const std::vector<std::string>& names, const std::string& name) {
@@ -239,7 +239,7 @@ std::vector<std::string> Client_Options::all(const std::string& option) const {
 
 std::string client_usage() {
   std::string text =
-      "usage: qingcloud-agent client --host H [--port P] [--no-ssl] [--ca-file F]\n"
+      "usage: qingcloud-agent client --host H [--port P] [--no-ssl] [--ca-file F] [--proxy URL]\n"
       "           --access-key-id K [--secret-file F] [--api-host H2] [--version V]\n"
       "           [--zone Z] [--as-user USER_ID] OPERATION [ARGS...]\n"
       "Runs one operation of the back-office client, or with --as-user of that user's\n"
@@ -252,6 +252,8 @@ std::string client_usage() {
       "  --port P            the port of both hosts (default 443, or 80 with --no-ssl)\n"
       "  --no-ssl            plain HTTP, for a private endpoint without TLS\n"
       "  --ca-file F         trust the CA certificates in F\n"
+      "  --proxy URL         go through this HTTP proxy (default: https_proxy, http_proxy\n"
+      "                      and no_proxy as curl reads them)\n"
       "  --access-key-id K   the back-office access key; its secret comes from\n"
       "                      QINGCLOUD_SECRET_ACCESS_KEY or --secret-file, or is typed\n"
       "                      when asked for\n"
@@ -325,6 +327,7 @@ bool parse_client_args(const Command_Args& args, Client_Options& o, std::string&
 
   o.host = reader.value("--host");
   o.ca_file = reader.value("--ca-file");
+  o.proxy = reader.value("--proxy");
   const std::string key_id = reader.value("--access-key-id");
   o.access_key_id.assign(key_id.data(), key_id.size());
   o.secret_file = reader.value("--secret-file");

@@ -68,6 +68,7 @@ struct Client_Options {
   unsigned short port = 0;  // after parsing: 443, or 80 with --no-ssl, unless given
   bool ssl = true;
   std::string ca_file;
+  std::string proxy;  // --proxy, else the environment's
   secure_string access_key_id;
   std::string secret_file;
   std::string api_host;  // after parsing: `host` unless given

@@ -22,6 +22,7 @@
 #include "tools/agent/client_records.h"
 #include "tools/agent/commands.h"
 #include "tools/agent/log_lines.h"
+#include "tools/agent/proxy_choice.h"
 #include "tools/agent/terminal_text.h"
 
 namespace {
@@ -273,6 +274,7 @@ int client(const Command_Args& args) {
     // The sessions trust the host-wide CA file, as the agent's own do.
     HTTP_TLS_Context::set_default_ca_file(o.ca_file);
   }
+  if (!choose_proxy(o.proxy, nullptr, error)) return fail(CLIENT_BAD_USAGE, error);
 
   // Profiles are read before anything is sent, so a bad file costs no call.
   qingcloud::Instance_Profile instance_profile = smallest_instance();

@@ -18,3 +18,4 @@ int rpc_command(const Command_Args& args);
 int serve_command(const Command_Args& args);
 int serve_url_command(const Command_Args& args);
 int client_command(const Command_Args& args);
+int config_command(const Command_Args& args);

@@ -8,16 +8,19 @@
 #include "host/http/http_tls_context.h"
 #include "tools/agent/home_owner.h"
 #include "tools/agent/plugin_loader.h"
+#include "tools/agent/proxy_choice.h"
 #include "tools/agent/terminal_text.h"
 
 const char* const HOST_OPTIONS_USAGE =
     "  --home DIR      the host's folder (default $QINGCLOUD_AGENT_HOME, else ~/.qingcloud-agent)\n"
     "  --plugin PATH   the plug-in to load (default: beside this program)\n"
     "  --ca-file F     trust the CA certificates in F for TLS\n"
+    "  --proxy URL     reach the platform through this HTTP proxy (default: `config set\n"
+    "                  proxy`, else https_proxy, http_proxy and no_proxy as curl reads them)\n"
     "  --verbose       show what the plug-in logs\n";
 
 std::vector<std::string> with_host_options(std::vector<std::string> own) {
-  own.insert(own.end(), {"--home", "--plugin", "--ca-file"});
+  own.insert(own.end(), {"--home", "--plugin", "--ca-file", "--proxy"});
   return own;
 }
 
@@ -43,6 +46,7 @@ bool Host_Session::open(const Arg_Reader& args, bool with_plugin, std::string& e
     }
     HTTP_TLS_Context::set_default_ca_file(ca_file);
   }
+  if (!choose_proxy(args.value("--proxy"), &home_, error)) return false;
   return host_.start(home_, args.value("--plugin", Plugin_Library::default_path()), error);
 }
 

@@ -28,6 +28,7 @@ const Command COMMANDS[] = {
     {"serve", serve_command, "serve JSON-RPC over HTTP and a console for the browser"},
     {"serve-url", serve_url_command, "print the address and token of a running serve's console"},
     {"client", client_command, "run one operation of the platform's clients"},
+    {"config", config_command, "set the host-wide settings kept in the home folder (the proxy)"},
 };
 
 // Also the source of the manual page (help2man): its paragraphs and the
