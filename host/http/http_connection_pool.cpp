@@ -31,7 +31,7 @@ Curl_Easy HTTP_Connection_Pool::take(const std::string& key) noexcept {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     auto it = idle_.find(key);
-    if (it == idle_.end()) return Curl_Easy();
+    if (it == idle_.end() || it->second.empty()) return Curl_Easy();
     std::vector<Idle>& kept = it->second;
     if (now_() - kept.back().since < IDLE_TIME) {
       Curl_Easy handle = std::move(kept.back().handle);
@@ -69,6 +69,8 @@ void HTTP_Connection_Pool::give_back(const std::string& key, Curl_Easy handle,
           evicted = std::move(oldest->second.front().handle);
           oldest->second.erase(oldest->second.begin());
           --total_;
+          // A key is kept only while handles wait under it.
+          if (oldest->second.empty() && oldest->first != key) idle_.erase(oldest);
         }
       }
       kept.reserve(per_key);

@@ -63,6 +63,7 @@ TEST_F(HTTP_Connection_Pool_Test, ThePoolsTotalIsBoundedByClosingTheOldest) {
   pool_.give_back("new", handle(), 3);
   EXPECT_EQ(pool_.idle_total(), total);
   EXPECT_EQ(pool_.idle("key0"), 0u);
+  EXPECT_FALSE(pool_.take("key0"));
   EXPECT_EQ(pool_.idle("key1"), 1u);
   EXPECT_EQ(pool_.idle("new"), 1u);
 }
