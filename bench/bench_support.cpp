@@ -74,16 +74,10 @@ Sim_Process::Sim_Process(const std::string& sizes, const std::vector<std::string
   std::vector<std::string> args = {QINGCLOUD_SIM_PATH, "--generate", sizes, "--port-file",
                                    port_file_};
   args.insert(args.end(), options.begin(), options.end());
-  std::vector<char*> argv;
-  for (std::string& a : args)
-    argv.push_back(&a[0]);
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t files;
-  posix_spawn_file_actions_init(&files);
   // Its first line (the port) is read from the port file; the rest is noise here.
-  posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
-  if (posix_spawn(&pid_, argv[0], &files, nullptr, argv.data(), environ) != 0) pid_ = -1;
-  posix_spawn_file_actions_destroy(&files);
+  const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  pid_ = spawn(std::move(args), null);
+  if (null >= 0) close(null);
 }
 
 Sim_Process::~Sim_Process() {
@@ -231,6 +225,28 @@ long long page_faults() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   return usage.ru_minflt + usage.ru_majflt;
+}
+
+pid_t spawn(std::vector<std::string> args, int stdout_fd) {
+  std::vector<char*> argv;
+  for (std::string& a : args)
+    argv.push_back(&a[0]);
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t files;
+  posix_spawn_file_actions_init(&files);
+  if (stdout_fd >= 0) posix_spawn_file_actions_adddup2(&files, stdout_fd, 1);
+  pid_t pid = -1;
+  if (posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), environ) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&files);
+  return pid;
+}
+
+sockaddr_in loopback(int port) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<unsigned short>(port));
+  return address;
 }
 
 double median(std::vector<double>& samples) {

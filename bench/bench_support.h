@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <netinet/in.h>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -80,6 +81,13 @@ std::size_t resident_bytes();
 std::size_t peak_resident_bytes();
 // Page faults this process has taken so far (getrusage: minor and major).
 long long page_faults();
+
+// Starts `args` (the program first) with this process's environment, its
+// standard output on `stdout_fd`; the child's pid, or -1 when it cannot.
+pid_t spawn(std::vector<std::string> args, int stdout_fd);
+
+// 127.0.0.1 at `port` (0: any free port, for bind).
+sockaddr_in loopback(int port);
 
 // The median of `samples` (which it sorts).
 double median(std::vector<double>& samples);

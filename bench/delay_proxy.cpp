@@ -12,6 +12,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "bench/bench_support.h"
+
 namespace bench {
 namespace {
 
@@ -124,14 +126,6 @@ void prepare(int fd) {
   const int one = 1;
   ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
   ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-}
-
-sockaddr_in loopback(int port) {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(static_cast<unsigned short>(port));
-  return address;
 }
 
 // A connection to the target, or -1.

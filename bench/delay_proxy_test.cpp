@@ -11,15 +11,9 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+#include "bench/bench_support.h"
 
-sockaddr_in loopback(int port) {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(static_cast<unsigned short>(port));
-  return address;
-}
+namespace {
 
 std::string read_to_end(int fd) {
   std::string all;
@@ -42,7 +36,7 @@ class Echo_Server {
  public:
   explicit Echo_Server(int connections) {
     listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address = loopback(0);
+    sockaddr_in address = bench::loopback(0);
     socklen_t length = sizeof address;
     EXPECT_EQ(::bind(listener_, reinterpret_cast<sockaddr*>(&address), length), 0);
     EXPECT_EQ(::listen(listener_, 8), 0);
@@ -82,7 +76,7 @@ TEST(Delay_Proxy, ForwardsEachConnectionWholeAndInOrderBothWays) {
   int fds[2];
   for (int& fd : fds) {
     fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    const sockaddr_in address = loopback(proxy.port());
+    const sockaddr_in address = bench::loopback(proxy.port());
     ASSERT_EQ(::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
   }
   for (int piece = 0; piece < 50; ++piece) {

@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,8 +17,6 @@
 
 #include "bench/bench_support.h"
 #include "tools/qingcloud_sim/demo_inventory.h"
-
-extern char** environ;
 
 namespace bench {
 
@@ -55,17 +52,9 @@ bool Serve_Process::start(int threads, std::string& error) {
     error = "cannot make a pipe";
     return false;
   }
-  std::vector<std::string> args = {QINGCLOUD_AGENT_PATH,    "serve",  "--threads",
-                                   std::to_string(threads), "--home", dir_ + "/home"};
-  std::vector<char*> argv;
-  for (std::string& a : args)
-    argv.push_back(&a[0]);
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t files;
-  posix_spawn_file_actions_init(&files);
-  posix_spawn_file_actions_adddup2(&files, out[1], 1);
-  if (posix_spawn(&pid_, argv[0], &files, nullptr, argv.data(), environ) != 0) pid_ = -1;
-  posix_spawn_file_actions_destroy(&files);
+  pid_ = bench::spawn({QINGCLOUD_AGENT_PATH, "serve", "--threads", std::to_string(threads),
+                       "--home", dir_ + "/home"},
+                      out[1]);
   close(out[1]);
   // Its first line: http://127.0.0.1:PORT/#token=TOKEN
   std::string line;
