@@ -19,20 +19,7 @@ std::string strip_location(const std::string& text) {
   return text;
 }
 
-Log_Capture::Log_Capture() {
-  previous_backend_ = ACE_Log_Msg::msg_backend(this);
-  ACE_Log_Msg* log = ACE_LOG_MSG;
-  previous_flags_ = log->flags();
-  // The flags are process-wide, so lines of every thread come here.
-  log->set_flags(ACE_Log_Msg::CUSTOM);
-  log->clr_flags(ACE_Log_Msg::STDERR);
-}
-
 Log_Capture::~Log_Capture() {
-  ACE_Log_Msg* log = ACE_LOG_MSG;
-  log->clr_flags(ACE_Log_Msg::CUSTOM);
-  log->set_flags(previous_flags_);
-  ACE_Log_Msg::msg_backend(previous_backend_);
   if (::testing::Test::HasFailure()) {
     std::lock_guard<std::mutex> lock(mutex_);
     for (const Entry& e : entries_)

@@ -4,15 +4,16 @@
 #include <string>
 #include <vector>
 
-#include <ace/Log_Msg_Backend.h>
 #include <ace/Log_Priority.h>
+
+#include "host/agent/log_backend.h"
 
 namespace testing_support {
 
 // Captures every line logged through ACE by any thread of the process while it
 // lives, instead of printing it.  One at a time.  When the current test has
 // failed, the captured lines are printed as the capture ends.
-class Log_Capture : public ACE_Log_Msg_Backend {
+class Log_Capture : public Log_Backend {
  public:
   struct Entry {
     ACE_Log_Priority priority;
@@ -20,7 +21,7 @@ class Log_Capture : public ACE_Log_Msg_Backend {
     std::string message;  // the line without its leading "file:line: "
   };
 
-  Log_Capture();
+  Log_Capture() = default;
   ~Log_Capture() override;
 
   std::vector<Entry> entries() const;
@@ -39,16 +40,12 @@ class Log_Capture : public ACE_Log_Msg_Backend {
   bool has_unexpected(const std::string& what) const;
   void clear();
 
-  int open(const ACE_TCHAR*) override { return 0; }
-  int reset() override { return 0; }
-  int close() override { return 0; }
   ssize_t log(ACE_Log_Record& record) override;
 
  private:
   mutable std::mutex mutex_;
   std::vector<Entry> entries_;
-  ACE_Log_Msg_Backend* previous_backend_;
-  unsigned long previous_flags_;
+  Log_Backend_Scope scope_{this};
 };
 
 // Strips a leading "file:line: " location from a log line.

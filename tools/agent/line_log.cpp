@@ -56,20 +56,7 @@ bool is_journal_stream(int fd, const char* journal_stream) {
   return st.st_dev == device && st.st_ino == inode;
 }
 
-Line_Log::Line_Log(int fd, bool journal) : fd_(fd), journal_(journal) {
-  previous_backend_ = ACE_Log_Msg::msg_backend(this);
-  ACE_Log_Msg* log = ACE_LOG_MSG;
-  previous_flags_ = log->flags();
-  log->set_flags(ACE_Log_Msg::CUSTOM);
-  log->clr_flags(ACE_Log_Msg::STDERR);
-}
-
-Line_Log::~Line_Log() {
-  ACE_Log_Msg* log = ACE_LOG_MSG;
-  log->clr_flags(ACE_Log_Msg::CUSTOM);
-  log->set_flags(previous_flags_);
-  ACE_Log_Msg::msg_backend(previous_backend_);
-}
+Line_Log::Line_Log(int fd, bool journal) : fd_(fd), journal_(journal) {}
 
 ssize_t Line_Log::log(ACE_Log_Record& record) {
   std::string line;

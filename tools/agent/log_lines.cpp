@@ -23,20 +23,7 @@ std::string without_location(const std::string& line) {
 
 }  // namespace
 
-Log_Lines::Log_Lines(bool echo) : echo_(echo) {
-  previous_backend_ = ACE_Log_Msg::msg_backend(this);
-  ACE_Log_Msg* log = ACE_LOG_MSG;
-  previous_flags_ = log->flags();
-  log->set_flags(ACE_Log_Msg::CUSTOM);
-  log->clr_flags(ACE_Log_Msg::STDERR);
-}
-
-Log_Lines::~Log_Lines() {
-  ACE_Log_Msg* log = ACE_LOG_MSG;
-  log->clr_flags(ACE_Log_Msg::CUSTOM);
-  log->set_flags(previous_flags_);
-  ACE_Log_Msg::msg_backend(previous_backend_);
-}
+Log_Lines::Log_Lines(bool echo) : echo_(echo) {}
 
 ssize_t Log_Lines::log(ACE_Log_Record& record) {
   if (echo_) {

@@ -5,7 +5,7 @@
 #include <mutex>
 #include <string>
 
-#include <ace/Log_Msg_Backend.h>
+#include "host/agent/log_backend.h"
 
 // While one lives, the lines that ACE logs are kept here instead of printed,
 // so that a command can tell what went wrong in one line of its own.  Only
@@ -15,12 +15,11 @@
 // With `echo`, each line is also printed on standard error as it comes,
 // its control characters escaped.  The earlier log backend and flags come
 // back when it goes.  Lines may come from several threads at once.
-class Log_Lines : public ACE_Log_Msg_Backend {
+class Log_Lines : public Log_Backend {
  public:
   static constexpr std::size_t MAX_LINES = 500;
 
   explicit Log_Lines(bool echo = false);
-  ~Log_Lines() override;
   Log_Lines(const Log_Lines&) = delete;
   Log_Lines& operator=(const Log_Lines&) = delete;
 
@@ -30,15 +29,11 @@ class Log_Lines : public ACE_Log_Msg_Backend {
   // How many lines are kept.
   std::size_t size() const;
 
-  int open(const ACE_TCHAR*) override { return 0; }
-  int reset() override { return 0; }
-  int close() override { return 0; }
   ssize_t log(ACE_Log_Record& record) override;
 
  private:
   const bool echo_;
   mutable std::mutex mutex_;
   std::deque<std::string> lines_;
-  ACE_Log_Msg_Backend* previous_backend_;
-  unsigned long previous_flags_;
+  Log_Backend_Scope scope_{this};
 };
