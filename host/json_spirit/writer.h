@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 #include "host/json_spirit/value.h"
 
@@ -15,7 +16,9 @@ class JSON_Dump {
   JSON_Dump(const Object& object, bool pretty);
 
   const char* c_str() const noexcept { return text_.c_str(); }
-  const std::string& str() const noexcept { return text_; }
+  const std::string& str() const& noexcept { return text_; }
+  // A dump about to go hands its text over instead of a copy of it.
+  std::string str() && noexcept { return std::move(text_); }
   std::size_t length() const noexcept { return text_.size(); }
 
  private:

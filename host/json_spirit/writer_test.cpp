@@ -85,6 +85,11 @@ TEST(JSON_Dump, TextIsMadeInOneBlockOfItsLength) {
     const std::string& text = dump.str();
     EXPECT_LE(text.capacity(), text.size() + text.size() / 100) << "pretty " << pretty;
   }
+  // A dump that goes hands that block over.
+  JSON_Dump dump(doc, false);
+  const char* block = dump.c_str();
+  const std::string taken = std::move(dump).str();
+  EXPECT_EQ(taken.data(), block);
 }
 
 TEST(JSON_Dump, PrettyIndentsByTwo) {

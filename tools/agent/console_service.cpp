@@ -288,6 +288,9 @@ void Console_Service::serve_rpc(const httplib::Request& req, httplib::Response& 
       res.status = 204;  // notifications only
       return;
     }
-    res.set_content(json_spirit::JSON_Dump(answer, false).str(), "application/json");
+    // The text is handed to the response, not copied: a listing's answer
+    // may run to many megabytes.
+    res.body = json_spirit::JSON_Dump(answer, false).str();
+    res.set_header("Content-Type", "application/json");
   });
 }

@@ -114,6 +114,7 @@ class Console_Service_Test : public testing_support::Simulator_Test {
       ADD_FAILURE() << "no answer to " << body;
       return Value();
     }
+    EXPECT_EQ(res->get_header_value("Content-Type"), "application/json");
     return json_value(res->body);
   }
 
