@@ -2,16 +2,13 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
-#include <spawn.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -19,10 +16,9 @@
 #include <boost/json/serialize.hpp>
 #include <boost/json/value.hpp>
 
+#include "testing/child_process.h"
 #include "testing/request_signer.h"
 #include "tools/qingcloud_sim/demo_inventory.h"
-
-extern char** environ;
 
 namespace bench {
 namespace {
@@ -76,17 +72,12 @@ Sim_Process::Sim_Process(const std::string& sizes, const std::vector<std::string
   args.insert(args.end(), options.begin(), options.end());
   // Its first line (the port) is read from the port file; the rest is noise here.
   const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
-  pid_ = spawn(std::move(args), null);
+  pid_ = testing_support::start_child(args, {-1, null, 2});
   if (null >= 0) close(null);
 }
 
 Sim_Process::~Sim_Process() {
-  if (pid_ > 0) {
-    kill(pid_, SIGTERM);
-    int status = 0;
-    while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-    }
-  }
+  if (pid_ > 0) testing_support::stop_child(pid_, "qingcloud-sim");
   if (!port_file_.empty()) std::remove(port_file_.c_str());
   if (!dir_.empty()) rmdir(dir_.c_str());
 }
@@ -104,7 +95,7 @@ bool Sim_Process::wait_ready() {
       break;
     }
     int status = 0;
-    if (waitpid(pid_, &status, WNOHANG) == pid_) {
+    if (testing_support::wait_child(pid_, std::chrono::milliseconds(0), status)) {
       pid_ = -1;
       std::fprintf(stderr, "qingcloud-sim --generate %s ended early\n", sizes_.c_str());
       return false;
@@ -225,20 +216,6 @@ long long page_faults() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   return usage.ru_minflt + usage.ru_majflt;
-}
-
-pid_t spawn(std::vector<std::string> args, int stdout_fd) {
-  std::vector<char*> argv;
-  for (std::string& a : args)
-    argv.push_back(&a[0]);
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t files;
-  posix_spawn_file_actions_init(&files);
-  if (stdout_fd >= 0) posix_spawn_file_actions_adddup2(&files, stdout_fd, 1);
-  pid_t pid = -1;
-  if (posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), environ) != 0) pid = -1;
-  posix_spawn_file_actions_destroy(&files);
-  return pid;
 }
 
 sockaddr_in loopback(int port) {

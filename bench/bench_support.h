@@ -15,7 +15,7 @@ namespace bench {
 
 // A simulator serving a generated platform from a process of its own, so
 // that what is measured here is the client alone.  Stopped (SIGTERM) when
-// this goes away.
+// this goes away (testing_support::stop_child).
 class Sim_Process {
  public:
   // `sizes` as for --generate: "instances=10000,zones=1"; `options` more of
@@ -81,10 +81,6 @@ std::size_t resident_bytes();
 std::size_t peak_resident_bytes();
 // Page faults this process has taken so far (getrusage: minor and major).
 long long page_faults();
-
-// Starts `args` (the program first) with this process's environment, its
-// standard output on `stdout_fd`; the child's pid, or -1 when it cannot.
-pid_t spawn(std::vector<std::string> args, int stdout_fd);
 
 // 127.0.0.1 at `port` (0: any free port, for bind).
 sockaddr_in loopback(int port);

@@ -2,20 +2,19 @@
 
 #include <algorithm>
 #include <cctype>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <poll.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <boost/json/parse.hpp>
 #include <boost/json/serialize.hpp>
 
 #include "bench/bench_support.h"
+#include "testing/child_process.h"
+#include "testing/program_run.h"
 #include "tools/qingcloud_sim/demo_inventory.h"
 
 namespace bench {
@@ -52,17 +51,12 @@ bool Serve_Process::start(int threads, std::string& error) {
     error = "cannot make a pipe";
     return false;
   }
-  pid_ = bench::spawn({QINGCLOUD_AGENT_PATH, "serve", "--threads", std::to_string(threads),
-                       "--home", dir_ + "/home"},
-                      out[1]);
+  pid_ = testing_support::start_child({QINGCLOUD_AGENT_PATH, "serve", "--threads",
+                                       std::to_string(threads), "--home", dir_ + "/home"},
+                                      {-1, out[1], 2});
   close(out[1]);
   // Its first line: http://127.0.0.1:PORT/#token=TOKEN
-  std::string line;
-  char c;
-  pollfd p{out[0], POLLIN, 0};
-  while (pid_ > 0 && line.find('\n') == std::string::npos && poll(&p, 1, 60000) == 1 &&
-         read(out[0], &c, 1) == 1)
-    line += c;
+  const std::string line = pid_ > 0 ? testing_support::read_until(out[0], "\n") : std::string();
   close(out[0]);
   const std::string prefix = "http://127.0.0.1:";
   const std::size_t mark = line.find("/#token=");
@@ -86,20 +80,18 @@ std::size_t Serve_Process::resident_bytes() const {
 bool Serve_Process::alive() {
   int status = 0;
   if (pid_ <= 0) return false;
-  if (waitpid(pid_, &status, WNOHANG) != pid_) return true;
+  if (!testing_support::wait_child(pid_, std::chrono::milliseconds(0), status)) return true;
   pid_ = -1;
-  exit_code_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  exit_code_ = testing_support::exit_code(status);
   return false;
 }
 
 int Serve_Process::stop() {
   if (pid_ <= 0) return exit_code_;
-  kill(pid_, SIGTERM);
-  int status = 0;
-  while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-  }
+  const testing_support::Stopped stopped =
+      testing_support::stop_child(pid_, "qingcloud-agent serve");
   pid_ = -1;
-  exit_code_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  exit_code_ = testing_support::exit_code(stopped.status);
   return exit_code_;
 }
 

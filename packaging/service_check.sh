@@ -92,7 +92,7 @@ journal=$(stat -c '%d:%i' "$log")
   eval "exec env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin JOURNAL_STREAM=$journal ${settings[*]@Q} $exec_start"
 ) >>"$log" 2>&1 &
 service_pid=$!
-trap 'kill "$service_pid" 2>/dev/null || true; stop_simulator; rm -rf "$work"' EXIT
+trap 'stop_process "$service_pid" "qingcloud-agent serve"; stop_simulator; rm -rf "$work"' EXIT
 
 for _ in $(seq 100); do
   [ -s "$state/serve-url" ] && break
@@ -135,10 +135,8 @@ for line in 'qingcloud_agent_rpc_requests_total{method="host.environments.test",
   grep -Fq "$line" <<<"$metrics" || fail "/metrics lacks '$line': $metrics"
 done
 
-kill -TERM "$service_pid"
-status=0
-wait "$service_pid" || status=$?
-[ "$status" = 0 ] || { cat "$log" >&2; fail "serve ended with status $status on SIGTERM"; }
+stop_process "$service_pid" "qingcloud-agent serve"
+[ "$STOPPED_STATUS" = 0 ] || { cat "$log" >&2; fail "serve ended with status $STOPPED_STATUS on SIGTERM"; }
 [ ! -e "$state/serve-url" ] || fail "serve left its serve-url behind"
 grep -Fq "stopping on SIGTERM" "$log" || fail "serve did not log its stop"
 if grep -Fq "$token" "$log"; then fail "the token is in the service's log"; fi

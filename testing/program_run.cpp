@@ -1,25 +1,24 @@
 #include "testing/program_run.h"
 
 #include <chrono>
-#include <csignal>
-#include <cstdio>
-#include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <grp.h>
 #include <iterator>
 #include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+
+#include "testing/child_process.h"
 
 extern char** environ;
 
 namespace testing_support {
 namespace {
+
+// How long a program run may take before the test gives up on it.
+constexpr std::chrono::seconds RUN_LIMIT{120};
 
 std::string slurp(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -38,14 +37,6 @@ std::vector<std::string> environment_with(const std::map<std::string, std::strin
   return out;
 }
 
-std::vector<char*> pointers(std::vector<std::string>& strings) {
-  std::vector<char*> out;
-  for (std::string& s : strings)
-    out.push_back(&s[0]);
-  out.push_back(nullptr);
-  return out;
-}
-
 }  // namespace
 
 Program_Result run_program(const std::vector<std::string>& argv, const std::string& input,
@@ -54,83 +45,57 @@ Program_Result run_program(const std::vector<std::string>& argv, const std::stri
   Temp_Dir dir;
   const std::string in = dir.path() + "/in", out = dir.path() + "/out", err = dir.path() + "/err";
   std::ofstream(in, std::ios::binary) << input;
-
-  posix_spawn_file_actions_t files;
-  posix_spawn_file_actions_init(&files);
-  posix_spawn_file_actions_addopen(&files, 0, in.c_str(), O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&files, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addopen(&files, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  std::vector<std::string> args = argv;
-  std::vector<std::string> envs = environment_with(env);
-  std::vector<char*> arg_ptrs = pointers(args), env_ptrs = pointers(envs);
-  pid_t pid = 0;
-  const int spawned =
-      posix_spawn(&pid, arg_ptrs[0], &files, nullptr, arg_ptrs.data(), env_ptrs.data());
-  posix_spawn_file_actions_destroy(&files);
-  if (spawned != 0) {
+  Child_Streams streams;
+  streams.in = ::open(in.c_str(), O_RDONLY | O_CLOEXEC);
+  streams.out = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  streams.err = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  const pid_t pid = start_child(argv, streams, environment_with(env));
+  for (int fd : {streams.in, streams.out, streams.err})
+    if (fd >= 0) ::close(fd);
+  if (pid < 0) {
     ADD_FAILURE() << "cannot start " << argv[0];
     return result;
   }
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
+  int status = -1;
+  if (!wait_child(pid, RUN_LIMIT, status)) {
+    ADD_FAILURE() << argv[0] << " did not end within " << RUN_LIMIT.count() << " s";
+    status = stop_child(pid, argv[0]).status;
   }
-  if (WIFEXITED(status)) result.exit_code = WEXITSTATUS(status);
+  result.exit_code = exit_code(status);
   result.out = slurp(out);
   result.err = slurp(err);
   return result;
 }
 
 Started_Program::Started_Program(const std::vector<std::string>& argv, Streams streams,
-                                 const std::map<std::string, std::string>& env, int uid) {
-  std::vector<std::string> args = argv;
-  std::vector<std::string> envs = environment_with(env);
-  std::vector<char*> arg_ptrs = pointers(args), env_ptrs = pointers(envs);
-  const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
-  // Between fork and exec only async-signal-safe calls.
-  pid_ = ::fork();
-  if (pid_ == 0) {
-    const int fds[] = {streams.in, streams.out, streams.err};
-    for (int i = 0; i < 3; ++i)
-      ::dup2(fds[i] >= 0 ? fds[i] : null, i);
-    if (uid >= 0 && (::setgroups(0, nullptr) != 0 || ::setgid(uid) != 0 || ::setuid(uid) != 0))
-      ::_exit(126);
-    ::execve(arg_ptrs[0], arg_ptrs.data(), env_ptrs.data());
-    ::_exit(127);
-  }
-  ::close(null);
-  if (pid_ < 0) ADD_FAILURE() << "cannot start " << argv[0];
+                                 const std::map<std::string, std::string>& env, int uid)
+    : name_(argv.empty() ? std::string() : argv[0]) {
+  pid_ = start_child(argv, {streams.in, streams.out, streams.err}, environment_with(env), uid);
+  if (pid_ < 0) ADD_FAILURE() << "cannot start " << name_;
 }
 
 Started_Program::~Started_Program() {
   if (pid_ > 0) stop();
 }
 
-int Started_Program::wait() {
+int Started_Program::wait(std::chrono::seconds limit) {
   if (pid_ <= 0) return exit_code_;
-  int status = 0;
-  while (::waitpid(pid_, &status, 0) < 0) {
+  int status = -1;
+  if (!wait_child(pid_, limit, status)) {
+    ADD_FAILURE() << name_ << " did not end within " << limit.count() << " s";
+    status = stop_child(pid_, name_).status;
   }
   pid_ = -1;
-  exit_code_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  exit_code_ = exit_code(status);
   return exit_code_;
 }
 
 int Started_Program::stop() {
   if (pid_ <= 0) return exit_code_;
-  ::kill(pid_, SIGTERM);
-  for (int i = 0; i < 600; ++i) {
-    int status = 0;
-    const pid_t done = ::waitpid(pid_, &status, WNOHANG);
-    if (done == pid_) {
-      pid_ = -1;
-      exit_code_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-      return exit_code_;
-    }
-    ::poll(nullptr, 0, 100);
-  }
-  ADD_FAILURE() << "a program did not stop on SIGTERM";
-  ::kill(pid_, SIGKILL);
-  return wait();
+  const Stopped stopped = stop_child(pid_, name_);
+  pid_ = -1;
+  exit_code_ = exit_code(stopped.status);
+  return exit_code_;
 }
 
 std::string read_until(int fd, const std::string& text) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <map>
 #include <string>
 #include <vector>
@@ -15,15 +16,16 @@ struct Program_Result {
 
 // Runs `argv` (the program first) with `input` on its standard input and the
 // environment of this process changed by `env` (an empty value removes the
-// variable), and waits for it.  Output is collected through temporary files,
-// so a chatty program cannot block on a full pipe.
+// variable), and waits for it, for two minutes at most (then it is killed
+// and the test fails).  Output is collected through temporary files, so a
+// chatty program cannot block on a full pipe.
 Program_Result run_program(const std::vector<std::string>& argv, const std::string& input = "",
                            const std::map<std::string, std::string>& env = {});
 
 // A program started in the background with its standard streams where the
 // test wants them (-1: /dev/null), optionally as another user (the test must
-// be root for that).  Stopped with SIGTERM, then SIGKILL, and waited for
-// when this goes away.
+// be root for that), in a process group of its own.  Stopped as
+// stop_child stops it when this goes away.
 class Started_Program {
  public:
   struct Streams {
@@ -38,12 +40,15 @@ class Started_Program {
   Started_Program& operator=(const Started_Program&) = delete;
 
   int pid() const { return pid_; }
-  // Waits for it to end: its exit code, -1 when it did not end normally.
-  int wait();
-  // SIGTERM, then wait.
+  // Waits up to `limit` for it to end: its exit code, -1 when it did not
+  // end normally.  One that does not end in time fails the test and is
+  // stopped.
+  int wait(std::chrono::seconds limit = std::chrono::seconds(60));
+  // SIGTERM, then SIGKILL when it does not end within STOP_GRACE.
   int stop();
 
  private:
+  std::string name_;
   int pid_ = -1;
   int exit_code_ = -1;
 };

@@ -116,8 +116,10 @@ void Scripted_HTTP_Server::start() {
   EXPECT_GT(port, 0);
   port_ = static_cast<unsigned short>(port);
   thread_ = std::thread([this] { server_->listen_after_bind(); });
-  while (!server_->is_running())
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!server_->is_running() && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_TRUE(server_->is_running()) << "the scripted server did not start within 10 s";
 }
 
 long Scripted_HTTP_Server::tls_sessions_resumed() const {
@@ -186,8 +188,10 @@ void Scripted_HTTP_Server::handle(const httplib::Request& req, httplib::Response
 
   Scripted_Reply reply = next_reply(got);
   if (reply.silent) {
+    // Held until the test lets it go, or a minute at most, so that a test
+    // that forgets to cannot hang the server's stop.
     std::unique_lock<std::mutex> lock(mutex_);
-    released_cv_.wait(lock, [this] { return released_; });
+    released_cv_.wait_for(lock, std::chrono::minutes(1), [this] { return released_; });
     res.status = 503;
     return;
   }

@@ -2,21 +2,18 @@
 
 #include <arpa/inet.h>
 #include <chrono>
-#include <csignal>
 #include <cstdint>
 #include <fcntl.h>
 #include <fstream>
 #include <netinet/in.h>
-#include <spawn.h>
 #include <sstream>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
-extern char** environ;
+#include "testing/child_process.h"
 
 namespace testing_support {
 namespace {
@@ -61,10 +58,9 @@ Tinyproxy::Tinyproxy(Options options) : options_(std::move(options)) {
 }
 
 Tinyproxy::~Tinyproxy() {
-  if (pid_ <= 0) return;
-  ::kill(pid_, SIGTERM);
-  int status = 0;
-  ::waitpid(pid_, &status, 0);
+  // tinyproxy can miss a SIGTERM that comes between its loop's check and
+  // its next poll: stop_child kills it then.
+  if (pid_ > 0) stop_child(pid_, "tinyproxy");
 }
 
 bool Tinyproxy::start(const Options& options) {
@@ -85,29 +81,21 @@ bool Tinyproxy::start(const Options& options) {
       out << "BasicAuth " << options.user << " " << options.password << "\n";
   }
   const std::string output = dir_.path() + "/output";
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_adddup2(&actions, 1, 2);
-  std::string program = PROGRAM, foreground = "-d", c = "-c";
-  char* argv[] = {program.data(), foreground.data(), c.data(), const_cast<char*>(config.c_str()),
-                  nullptr};
-  pid_t pid = -1;
-  const int rc = posix_spawn(&pid, PROGRAM, &actions, nullptr, argv, environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) return false;
+  const int out = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  const pid_t pid = start_child({PROGRAM, "-d", "-c", config}, {-1, out, out});
+  if (out >= 0) ::close(out);
+  if (pid < 0) return false;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
   while (std::chrono::steady_clock::now() < deadline) {
     int status = 0;
-    if (::waitpid(pid, &status, WNOHANG) == pid) return false;  // it gave up
+    if (wait_child(pid, std::chrono::milliseconds(0), status)) return false;  // it gave up
     if (accepts(port_)) {
       pid_ = pid;
       return true;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
-  ::kill(pid, SIGKILL);
-  ::waitpid(pid, nullptr, 0);
+  stop_child(pid, "tinyproxy");
   return false;
 }
 

@@ -195,9 +195,11 @@ def main():
         for p in processes:
             p.terminate()
             try:
-                p.wait(10)
+                p.wait(2)
             except subprocess.TimeoutExpired:
+                print(f"{p.args[0]} (pid {p.pid}) did not end within 2 s of SIGTERM: killed it")
                 p.kill()
+                p.wait(5)
 
 
 if __name__ == "__main__":

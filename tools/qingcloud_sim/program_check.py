@@ -13,6 +13,7 @@ import hmac
 import http.client
 import json
 import os
+import select
 import signal
 import ssl
 import subprocess
@@ -75,15 +76,30 @@ def iaas(port, key, action, params):
     return call(port, "GET", "/iaas/", query + "&signature=" + encode(signature))
 
 
+# How long the simulator may take to print its port, and to end on a signal.
+START_LIMIT = 30
+STOP_LIMIT = 20
+
+
 def start(program, *args):
     process = subprocess.Popen([program, *args], stdout=subprocess.PIPE, text=True)
+    ready, _, _ = select.select([process.stdout], [], [], START_LIMIT)
+    if not ready:
+        process.kill()
+        process.wait(5)
+        check(False, "the simulator printed no port within %d s" % START_LIMIT)
     port = int(process.stdout.readline())
     return process, port
 
 
 def stop(process, how):
     process.send_signal(how)
-    code = process.wait(timeout=20)
+    try:
+        code = process.wait(timeout=STOP_LIMIT)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.wait(5)
+        check(False, "the simulator did not end within %d s of signal %d" % (STOP_LIMIT, how))
     rest = process.stdout.read()
     check(code == 0, "exit status %d after signal %d" % (code, how))
     check("stopping" in rest, "no stop message")
@@ -130,7 +146,8 @@ def main(program):
         cert, key = os.path.join(folder, "cert.pem"), os.path.join(folder, "key.pem")
         subprocess.run(["openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt",
                         "ec_paramgen_curve:P-256", "-nodes", "-keyout", key, "-out", cert,
-                        "-subj", "/CN=127.0.0.1", "-days", "1"], check=True, capture_output=True)
+                        "-subj", "/CN=127.0.0.1", "-days", "1"], check=True, capture_output=True,
+                        timeout=60)
         process, port = start(program, "--tls-cert", cert, "--tls-key", key)
         try:
             status, reply = boss2(port, "DescribeZones", {}, tls=True)
@@ -138,7 +155,8 @@ def main(program):
         finally:
             stop(process, signal.SIGTERM)
 
-    code = subprocess.run([program, "--no-such-option"], capture_output=True).returncode
+    code = subprocess.run([program, "--no-such-option"], capture_output=True,
+                          timeout=STOP_LIMIT).returncode
     check(code == 2, "a bad option gave %d" % code)
     print("qingcloud-sim program checks passed")
 
