@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 namespace qingcloud {
 
 // Error numbers of a platform call (QingCloud_Session::err_code): 0 success,
@@ -22,5 +24,12 @@ int call_error_number(Call_Stage stage, int ret_code = API_SUCCESS) noexcept;
 
 // Whether an HTTP reply can carry an API answer: a 2xx status and a body.
 bool reply_carries_answer(int http_status, bool has_body) noexcept;
+
+// Whether a call of `action` changes resources: every action but the
+// platform's queries ("Describe...", "Get...", and the back office's own
+// "Boss2Describe..." and "Boss2Get...").  Such a call is sent at
+// most once, and when it fails after it was sent, whether the platform
+// carried it out is unknown.
+bool action_changes_resources(const std::string& action) noexcept;
 
 }  // namespace qingcloud

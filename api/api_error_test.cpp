@@ -26,5 +26,14 @@ TEST(Call_Error_Number, OnlyA2xxReplyWithABodyCarriesAnAnswer) {
     EXPECT_EQ(reply_carries_answer(c.status, c.body), c.expected) << c.status << " " << c.body;
 }
 
+TEST(Action_Changes_Resources, AllButTheQueries) {
+  for (const char* query : {"DescribeZones", "DescribeJobs", "GetLeaseInfo", "Boss2DescribeBots",
+                            "Boss2GetBotsBasicInfo"})
+    EXPECT_FALSE(action_changes_resources(query)) << query;
+  for (const char* change : {"RunInstances", "TerminateInstances", "CreateVolumes", "DeleteVolumes",
+                             "CreateSnapshots", "MigrateInstances", "Boss2", "", "describe"})
+    EXPECT_TRUE(action_changes_resources(change)) << change;
+}
+
 }  // namespace
 }  // namespace qingcloud

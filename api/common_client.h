@@ -53,6 +53,9 @@ class Common_Client {
   // platform's "ret_code" with its "message" in api_err_msg.
   int err_code() const noexcept { return sess_.err_code(); }
   const std::string& api_err_msg() const noexcept { return sess_.api_err_msg(); }
+  // Whether the last call changed resources, or meant to, and failed after
+  // it was sent: the platform may have carried it out.
+  bool outcome_unknown() const noexcept { return sess_.outcome_unknown(); }
 
   opt_ref zone() const noexcept { return zone_; }
   const std::set<std::string>& zones() const noexcept { return zones_; }

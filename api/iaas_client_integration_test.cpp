@@ -161,28 +161,37 @@ TEST_F(Iaas_Client_Test, EveryInstanceGetsAFreshPasswordThatOnlyTheCallerSees) {
 
 // Once the request went out, the platform may build the instance whatever
 // the call's outcome, so the password always reaches the caller, and so does
-// the id when the reply named one.
+// the id when the reply named one.  The request is sent once, also when its
+// connection dies before the answer (on a kept connection libcurl would
+// send it again), and then nobody knows whether the instance is being made.
 TEST_F(Iaas_Client_Test, AFailedRunStillHandsOverWhatIsKnown) {
   struct Case {
     const char* what;
     Fault fault;
     bool has_id;
+    bool outcome_unknown;
   };
   const Case cases[] = {
-      {"the job fails", Fault::job_fails().on("RunInstances"), true},
-      {"the platform refuses", Fault::ret_code(1400, "PermissionDenied").on("RunInstances"), false},
-      {"a proxy answers 502", Fault::http_status(502, "Bad Gateway").on("RunInstances"), false},
+      {"the job fails", Fault::job_fails().on("RunInstances"), true, false},
+      {"the platform refuses", Fault::ret_code(1400, "PermissionDenied").on("RunInstances"), false,
+       false},
+      {"a proxy answers 502", Fault::http_status(502, "Bad Gateway").on("RunInstances"), false,
+       true},
+      {"the connection dies", Fault::drop_connection().on("RunInstances"), false, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     sim().inject(c.fault);
+    const std::size_t sent = sim().requests_of("RunInstances").size();
     std::string instance_id;
     secure_string password;
     EXPECT_FALSE(iaas->run_instance("", "centos77x64a", small_profile(), {}, {}, instance_id,
                                     nullptr, &password));
+    EXPECT_EQ(sim().requests_of("RunInstances").size(), sent + 1);
     EXPECT_EQ(std::string(password.data(), password.size()),
               sim().last_request("RunInstances").param("login_passwd"));
     EXPECT_EQ(instance_id.rfind("i-", 0) == 0, c.has_id) << instance_id;
+    EXPECT_EQ(iaas->outcome_unknown(), c.outcome_unknown);
   }
 }
 

@@ -55,6 +55,7 @@ bool QingCloud_Session::can_send(const char* uri, const json_spirit::Object& par
   api_err_msg_.clear();
   err_code_ = call_error_number(Call_Stage::PREPARE);
   request_sent_ = false;
+  changes_resources_ = false;
   if (!sess_) {
     QC_LOG_UNEXPECTED("sess_ is NULL");
     return false;
@@ -67,7 +68,14 @@ bool QingCloud_Session::can_send(const char* uri, const json_spirit::Object& par
     QC_LOG_ERROR("Parameter missing 'action'.\n");
     return false;
   }
+  const json_spirit::Value& action = params.find("action")->second;
+  changes_resources_ =
+      action.type() != json_spirit::str_type || action_changes_resources(action.get_str());
   return true;
+}
+
+bool QingCloud_Session::outcome_unknown() const noexcept {
+  return changes_resources_ && request_sent_ && err_code_ == API_NETWORK_ERROR;
 }
 
 bool QingCloud_Session::send_request(int method, const char* uri, const json_spirit::Object& params,
@@ -95,6 +103,7 @@ bool QingCloud_Session::exchange(int method, bool packed, const char* uri,
     }
 
     HTTP_Request request(method, uri, true);
+    request.fresh_connection(changes_resources_);
     HTTP_Response response;
     err_code_ = call_error_number(Call_Stage::EXCHANGE);
     request_sent_ = true;

@@ -55,6 +55,10 @@ class QingCloud_Session {
   // Whether the last call got as far as sending its request: the platform
   // may have acted on it, whatever the outcome.
   bool request_sent() const noexcept { return request_sent_; }
+  // Whether the last call changes resources and failed on the way after
+  // its request was sent: the platform may or may not have carried it out
+  // (it is never sent twice).
+  bool outcome_unknown() const noexcept;
   // For a caller that finds the last reply unusable although it was read:
   // the call's error number becomes that of an unreadable reply.
   void invalid_reply() noexcept;
@@ -88,6 +92,7 @@ class QingCloud_Session {
   int err_code_ = 0;
   std::string api_err_msg_;
   bool request_sent_ = false;
+  bool changes_resources_ = false;
   // Where "time_stamp" comes from; tests put a fixed clock here.
   std::time_t (*clock_)() = &wall_clock;
 

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <strings.h>
+#include <thread>
 
 #include <gtest/gtest.h>
 #include <httplib.h>
@@ -61,6 +62,12 @@ Scripted_Reply Scripted_Reply::oversized(std::size_t bytes, bool announced) {
   Scripted_Reply r;
   r.stream_bytes = bytes;
   r.announce_length = announced;
+  return r;
+}
+
+Scripted_Reply Scripted_Reply::trickling() {
+  Scripted_Reply r;
+  r.trickle = true;
   return r;
 }
 
@@ -198,7 +205,20 @@ void Scripted_HTTP_Server::handle(const httplib::Request& req, httplib::Response
   res.status = reply.status;
   for (const auto& [name, value] : reply.headers)
     res.set_header(name, value);
-  if (reply.stream_bytes) {
+  if (reply.trickle) {
+    // At most a minute, so that a client that keeps listening cannot hold
+    // the server's stop.
+    auto left = std::make_shared<int>(600);
+    res.set_chunked_content_provider(reply.content_type,
+                                     [left](std::size_t, httplib::DataSink& sink) {
+                                       std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                                       if (--*left == 0) {
+                                         sink.done();
+                                         return true;
+                                       }
+                                       return sink.write(" ", 1);
+                                     });
+  } else if (reply.stream_bytes) {
     if (reply.announce_length) {
       res.set_content_provider(reply.stream_bytes, reply.content_type, write_filler);
     } else {

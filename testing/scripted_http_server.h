@@ -48,12 +48,14 @@ struct Scripted_Reply {
   bool silent = false;
   std::size_t stream_bytes = 0;  // when set, a generated body of this size
   bool announce_length = true;
+  bool trickle = false;  // a chunked body of one byte every 100 ms, until the client goes
 
   static Scripted_Reply json(std::string body);
   static Scripted_Reply with_status(int code, std::string body = std::string());
   static Scripted_Reply not_json(std::string text);
   static Scripted_Reply silence();
   static Scripted_Reply oversized(std::size_t bytes, bool announced);
+  static Scripted_Reply trickling();
 };
 
 // An HTTP (or, given a certificate, HTTPS) server on 127.0.0.1 with an

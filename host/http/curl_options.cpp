@@ -90,8 +90,9 @@ int curl_apply_session_options(CURL* easy, const HTTP_Session_Settings& s,
       // no longer than it may be idle; TLS sessions are resumed across them.
       (CURLOPT_MAXCONNECTS, 1L)(CURLOPT_MAXAGE_CONN,
                                 static_cast<long>(HTTP_Connection_Pool::IDLE_TIME.count()))(
-          CURLOPT_SHARE, curl_tls_session_share())(
-          CURLOPT_CONNECTTIMEOUT, static_cast<long>(s.conn_timeout))(CURLOPT_LOW_SPEED_LIMIT, 1L)(
+          CURLOPT_SHARE, curl_tls_session_share())(CURLOPT_CONNECTTIMEOUT,
+                                                   static_cast<long>(s.conn_timeout))(
+          CURLOPT_TIMEOUT, static_cast<long>(s.exchange_deadline))(CURLOPT_LOW_SPEED_LIMIT, 1L)(
           CURLOPT_LOW_SPEED_TIME, stall)(
           CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(HTTP_Session_Factory::MAX_BODY_SIZE))(
           CURLOPT_SSL_VERIFYPEER, 1L)(CURLOPT_SSL_VERIFYHOST, 2L)(

@@ -53,6 +53,7 @@ bool HTTP_Connection::prepare(const HTTP_Request& request) {
   url_ = http_printable_url(session_->settings(), request.path());
   query_ = request.query_string();
   method_ = request.method();
+  fresh_connection_ = request.fresh_connection();
   if (method_ != HTTP_METHOD_GET && method_ != HTTP_METHOD_POST) {
     fail(EINVAL);
     QC_LOG_ERROR("Unsupported HTTP method %d for '%s'.\n", method_, url_.c_str());
@@ -212,6 +213,7 @@ int HTTP_Connection::read_head(CGI_Response& response) {
   curl_easy_reset(easy);
   error_buffer_[0] = '\0';
   int rc = curl_apply_session_options(easy, session_->settings(), error_buffer_);
+  if (rc == CURLE_OK && fresh_connection_) rc = curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 1L);
   if (rc == CURLE_OK) rc = curl_easy_setopt(easy, CURLOPT_CURLU, target_.get());
   if (rc == CURLE_OK) rc = curl_easy_setopt(easy, CURLOPT_HTTPHEADER, header_list_.get());
   if (rc == CURLE_OK) rc = curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &HTTP_Connection::on_body);
@@ -238,6 +240,19 @@ int HTTP_Connection::read_head(CGI_Response& response) {
       fail(EMSGSIZE);
       QC_LOG_ERROR("Reply from '%s' exceeds %Q bytes, errno=%d, %m.\n", url_.c_str(),
                    static_cast<ACE_UINT64>(HTTP_Session_Factory::MAX_BODY_SIZE), EMSGSIZE);
+      return -1;
+    }
+    // libcurl's own clock says whether the whole exchange's time ran out
+    // (its stall backstop and the connect time-out end it sooner).
+    const int deadline = session_->settings().exchange_deadline;
+    curl_off_t took = 0;
+    curl_easy_getinfo(easy, CURLINFO_TOTAL_TIME_T, &took);
+    if (rc == CURLE_OPERATION_TIMEDOUT && took >= curl_off_t{deadline} * 1000000 - 10000) {
+      fail(ETIMEDOUT);
+      QC_LOG_ERROR(
+          "HTTP exchange with '%s' failed: it ran out of time (%d s, the longest an exchange "
+          "may take), errno=%d, %m.\n",
+          url_.c_str(), deadline, ETIMEDOUT);
       return -1;
     }
     if (stalled_) {

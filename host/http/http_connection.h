@@ -67,6 +67,7 @@ class HTTP_Connection {
   secure_string query_;
   Curl_Url target_;
   Curl_Slist header_list_;
+  bool fresh_connection_ = false;
   bool length_declared_ = false;
   std::size_t declared_length_ = 0;
   std::string request_body_;

@@ -30,10 +30,18 @@ class HTTP_Request {
   HTTP_Headers& headers() noexcept { return headers_; }
   const HTTP_Headers& headers() const noexcept { return headers_; }
 
+  // A request that must reach the server at most once goes on a new
+  // connection: libcurl sends a request again, unasked, when a reused
+  // connection turns out dead before the first byte of the answer, and the
+  // server may have acted on the first one.
+  bool fresh_connection() const noexcept { return fresh_connection_; }
+  void fresh_connection(bool fresh) noexcept { fresh_connection_ = fresh; }
+
  private:
   int method_;
   std::string path_;
   bool keep_alive_;
+  bool fresh_connection_ = false;
   secure_string query_;
   HTTP_Headers headers_;
 };

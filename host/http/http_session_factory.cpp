@@ -39,28 +39,42 @@ HTTP_Session_var HTTP_Session_Factory::create(const std::string& host, unsigned 
                                               const HTTP_TLS_Context* tls, bool connect_now,
                                               int send_timeout, int recv_timeout, int conn_timeout,
                                               unsigned flags) {
+  HTTP_Session_Settings s;
   try {
-    HTTP_Session_Settings s;
     s.host = host;
-    s.port = port;
-    s.ssl = ssl;
     s.user_agent = user_agent ? user_agent : "";
-    s.idle_connections = idle_connections;
     s.ca_file = tls ? tls->ca_file() : HTTP_TLS_Context::default_ca_file();
-    s.send_timeout = send_timeout;
-    s.recv_timeout = recv_timeout;
-    s.conn_timeout = conn_timeout;
-    s.flags = flags;
     s.proxy = http_proxy_for(host, ssl);
+  } catch (const std::bad_alloc&) {
+    errno = ENOMEM;
+    QC_LOG_ERROR("Failed to create HTTP session for '%s' port %u, errno=%d, %m.\n", host.c_str(),
+                 static_cast<unsigned>(port), ENOMEM);
+    return HTTP_Session_var();
+  }
+  s.port = port;
+  s.ssl = ssl;
+  s.idle_connections = idle_connections;
+  s.send_timeout = send_timeout;
+  s.recv_timeout = recv_timeout;
+  s.conn_timeout = conn_timeout;
+  s.exchange_deadline = EXCHANGE_DEADLINE;
+  s.flags = flags;
+  return create(std::move(s), connect_now);
+}
 
+HTTP_Session_var HTTP_Session_Factory::create(HTTP_Session_Settings s, bool connect_now) {
+  const std::string host = s.host;
+  const unsigned short port = s.port;
+  try {
     const char* unusable = nullptr;
     if (host.empty()) {
       unusable = "no host";
     } else if (port == 0) {
       unusable = "port 0";
-    } else if (send_timeout <= 0 || recv_timeout <= 0 || conn_timeout <= 0) {
+    } else if (s.send_timeout <= 0 || s.recv_timeout <= 0 || s.conn_timeout <= 0 ||
+               s.exchange_deadline <= 0) {
       unusable = "time-outs must be positive";
-    } else if (flags & ~unsigned{FRESH_CONNECTIONS}) {
+    } else if (s.flags & ~unsigned{FRESH_CONNECTIONS}) {
       unusable = "unknown flags";
     } else if (!curl_init_once()) {
       unusable = "libcurl cannot be initialised";

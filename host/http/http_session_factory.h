@@ -17,6 +17,10 @@ class HTTP_Session_Factory {
   static constexpr int DEFAULT_SOCKET_SEND_TIMEOUT = 120;
   static constexpr int DEFAULT_SOCKET_RECV_TIMEOUT = 120;
   static constexpr int DEFAULT_SOCKET_CONN_TIMEOUT = 120;
+  // The stall time-outs restart with every byte, so a peer that trickles
+  // one a second would hold the caller for days: one whole exchange
+  // (connecting, sending and receiving) takes at most this many seconds.
+  static constexpr int EXCHANGE_DEADLINE = 300;
   // A reply body larger than this fails the exchange.
   static constexpr std::size_t MAX_BODY_SIZE = std::size_t{64} << 20;
 
@@ -36,4 +40,7 @@ class HTTP_Session_Factory {
                                  const char* user_agent, unsigned idle_connections,
                                  const HTTP_TLS_Context* tls, bool connect_now, int send_timeout,
                                  int recv_timeout, int conn_timeout, unsigned flags);
+  // The same from settings as they are, for what the arguments above do not
+  // set (a shorter whole-exchange deadline); the proxy is the caller's.
+  static HTTP_Session_var create(HTTP_Session_Settings settings, bool connect_now);
 };

@@ -16,8 +16,11 @@ struct HTTP_Session_Settings {
   int send_timeout = 0;  // seconds
   int recv_timeout = 0;  // seconds
   int conn_timeout = 0;  // seconds
-  unsigned flags = 0;    // HTTP_Session_Factory::Flags
-  HTTP_Proxy proxy;      // empty: straight to the endpoint
+  // The longest one whole exchange may take, in seconds, however steadily
+  // its bytes come (HTTP_Session_Factory::EXCHANGE_DEADLINE).
+  int exchange_deadline = 0;
+  unsigned flags = 0;  // HTTP_Session_Factory::Flags
+  HTTP_Proxy proxy;    // empty: straight to the endpoint
 };
 
 // "scheme://host:port" + `path`.

@@ -121,6 +121,38 @@ TEST_F(HTTP_Session_Exchange, FreshConnectionsAndClosingRequestsAreNotReused) {
   auto got = server_.received();
   EXPECT_EQ(got.back().header("Connection"), "close");
   EXPECT_EQ(got.back().header("User-Agent"), "qc-test/1");
+
+  // One request that must not be sent twice gets a connection of its own;
+  // the next one reuses what is kept.
+  auto kept = local_session(server_.port());
+  for (bool once : {false, true, false}) {
+    HTTP_Request req(HTTP_METHOD_GET, "/", true);
+    req.fresh_connection(once);
+    Plain_Response resp;
+    ASSERT_NE(kept->send(req, &resp), nullptr);
+  }
+  EXPECT_EQ(server_.connections(), 7u);
+}
+
+// The stall time-outs restart with every byte: a reply that trickles in is
+// ended by the deadline of the whole exchange.
+TEST_F(HTTP_Session_Exchange, AnExchangeEndsAtItsDeadlineHoweverSteadilyItMoves) {
+  HTTP_Session_Settings settings;
+  settings.host = "127.0.0.1";
+  settings.port = server_.port();
+  settings.idle_connections = 3;
+  settings.send_timeout = settings.recv_timeout = settings.conn_timeout = 1;
+  settings.exchange_deadline = 1;
+  auto s = HTTP_Session_Factory::create(settings, false);
+  ASSERT_NE(s, nullptr);
+  server_.script(Scripted_Reply::trickling());
+  Plain_Response resp;
+  EXPECT_EQ(s->send(HTTP_Request(HTTP_METHOD_GET, "/iaas/", true), &resp), nullptr);
+  EXPECT_EQ(errno, ETIMEDOUT);
+  EXPECT_TRUE(log_.has("HTTP exchange with '" + url("/iaas/") +
+                       "' failed: it ran out of time (1 s, the longest an exchange may take), "
+                       "errno=110, Connection timed out.\n"))
+      << ::testing::PrintToString(log_.messages());
 }
 
 TEST_F(HTTP_Session_Exchange, RedirectsAreNotFollowed) {

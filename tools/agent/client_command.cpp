@@ -87,6 +87,20 @@ bool read_profile(const std::string& path, Profile& profile, std::string& error)
   return true;
 }
 
+// The describe operation that tells whether a change whose outcome is
+// unknown was carried out.
+const char* where_to_check(Client_Op op) {
+  switch (op) {
+    case Client_Op::CREATE_VOLUME:
+    case Client_Op::DELETE_VOLUMES:
+      return "describe-volumes";
+    case Client_Op::CREATE_SNAPSHOTS:
+      return "describe-snapshots";
+    default:
+      return "describe-instances";
+  }
+}
+
 std::string joined(const std::set<std::string>& names) {
   std::string text;
   for (const std::string& n : names)
@@ -314,8 +328,18 @@ int client(const Command_Args& args) {
 
   Log_Lines lines;
   Operation_Run run(o, boss, iaas.get(), instance_profile, volume_profile);
-  if (!run.run())
-    return fail(CLIENT_FAILED, std::string(o.operation->name) + ": " + failure_line(used, lines));
+  if (!run.run()) {
+    const std::string why = failure_line(used, lines);
+    // Never sent again: whether the platform carried it out is for the
+    // operator to find out before trying again.
+    if (used.outcome_unknown())
+      return fail(CLIENT_FAILED, std::string(o.operation->name) +
+                                     ": the outcome is unknown, the platform may have carried it "
+                                     "out (" +
+                                     why + "); check with `qingcloud-agent client " +
+                                     where_to_check(o.operation->op) + "` before trying again");
+    return fail(CLIENT_FAILED, std::string(o.operation->name) + ": " + why);
+  }
   return CLIENT_OK;
 }
 

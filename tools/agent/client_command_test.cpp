@@ -115,6 +115,23 @@ TEST_F(Client_Command, AFailedRunPrintsWhatItKnows) {
   EXPECT_NE(r.err.find("run-instance: "), std::string::npos) << r.err;
 }
 
+// A request that dies with its connection was sent once, and may have been
+// carried out: the command says so, and its password is still shown.
+TEST_F(Client_Command, ARunWhoseAnswerIsLostHasAnUnknownOutcome) {
+  sim().inject(Simulator::Fault::drop_connection().on("RunInstances"));
+  Program_Result r =
+      client(as_ops({"run-instance", "--image", "centos77x64a", "--no-wait", "--show-password"}));
+  EXPECT_EQ(r.exit_code, 1);
+  ASSERT_EQ(sim().requests_of("RunInstances").size(), 1u);
+  EXPECT_EQ(r.out, sim().last_request("RunInstances").param("login_passwd") + "\n");
+  EXPECT_NE(r.err.find("run-instance: the outcome is unknown, the platform may have carried it "
+                       "out ("),
+            std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find("check with `qingcloud-agent client describe-instances`"), std::string::npos)
+      << r.err;
+}
+
 // A platform that announces two billion instances and sends none ends the
 // command at once with one line, instead of paging for ever.
 TEST_F(Client_Command, APlatformThatPagesForeverIsRefused) {
