@@ -60,7 +60,9 @@ endif()
 # (`cmake --install` writes it there too, under $DESTDIR when set).
 install(FILES packaging/qingcloud-agent.service DESTINATION lib/systemd/system)
 install(FILES packaging/qingcloud-agent.default DESTINATION /etc/default
-        RENAME qingcloud-agent)
+        RENAME qingcloud-agent PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ)
+install(FILES packaging/lintian-overrides DESTINATION share/lintian/overrides
+        RENAME ${QC_PACKAGE})
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ${QC_PACKAGE})

@@ -10,6 +10,8 @@
 unit=$root/usr/lib/systemd/system/qingcloud-agent.service
 defaults=$root/etc/default/qingcloud-agent
 [ -f "$unit" ] && [ -f "$defaults" ] || fail "the unit or its settings file is missing"
+# They may hold a proxy password (postinst gives them to the service's group).
+[ "$(stat -c %a "$defaults")" = 640 ] || fail "$defaults is not of mode 0640"
 for page in qingcloud-agent qingcloud-sim; do
   [ -s "$root/usr/share/man/man1/$page.1.gz" ] || fail "no manual page $page(1)"
 done
@@ -75,8 +77,12 @@ if [ "$(id -u)" = 0 ]; then
   chmod 0711 "$work"
   chown nobody:nogroup "$state"
 fi
-uuid=$(QINGCLOUD_SECRET_ACCESS_KEY=demo-boss-secret "$bin/qingcloud-agent" env add --home "$state" \
-  --boss-host 127.0.0.1 --api-host 127.0.0.1 --port "$SIM_PORT" --no-ssl --access-key-id QYDEMOBOSS0000000001)
+# The secret comes from a file only its owner (root, when root runs this)
+# may read, which is read before the command takes the home owner's identity.
+secret_file=$work/secret
+(umask 0077 && printf 'demo-boss-secret\n' >"$secret_file")
+uuid=$("$bin/qingcloud-agent" env add --home "$state" --boss-host 127.0.0.1 --api-host 127.0.0.1 \
+  --port "$SIM_PORT" --no-ssl --access-key-id QYDEMOBOSS0000000001 --secret-file "$secret_file")
 if [ "$(id -u)" = 0 ]; then
   [ "$(stat -c %U "$state/environments.json")" = nobody ] ||
     fail "env add as root left the store to $(stat -c %U "$state/environments.json")"

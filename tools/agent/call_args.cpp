@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "host/json_spirit/reader.h"
+#include "tools/agent/files.h"
 #include "tools/agent/secret_prompt.h"
 
 const char* const CALL_USAGE =
@@ -173,39 +174,12 @@ bool load_secret(const std::string& secret_file,
     return true;
   }
 
-  auto failed = [&](int e) {
-    error = "cannot read secret file " + secret_file + ": " + std::strerror(e);
+  // As ssh takes a key: a regular file of this user's, not a link, that
+  // nobody else may read; a FIFO is refused, not waited on.  A command that
+  // root runs on the service's home reads it before it takes the home
+  // owner's identity, so a file of root's alone works.
+  if (!read_file(secret_file, secret, MAX_SECRET_FILE, PRIVATE_FILE, error, nullptr, "secret file"))
     return false;
-  };
-  const int fd = ::open(secret_file.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return failed(errno);
-  struct stat st;
-  int e = 0;
-  if (::fstat(fd, &st) != 0) {
-    e = errno;
-  } else if (!S_ISREG(st.st_mode)) {
-    e = EINVAL;
-  } else if (static_cast<std::size_t>(st.st_size) > MAX_SECRET_FILE) {
-    e = EFBIG;
-  }
-  if (e) {
-    ::close(fd);
-    return failed(e);
-  }
-  secret.resize(MAX_SECRET_FILE);
-  std::size_t used = 0;
-  for (;;) {
-    const ssize_t n = ::read(fd, &secret[used], secret.size() - used);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      const int e = errno;
-      ::close(fd);
-      return failed(e);
-    }
-    if (n == 0 || (used += static_cast<std::size_t>(n)) == secret.size()) break;
-  }
-  ::close(fd);
-  secret.resize(used);
   if (!secret.empty() && secret.back() == '\n') secret.pop_back();
   if (!secret.empty() && secret.back() == '\r') secret.pop_back();
   if (secret.empty()) {

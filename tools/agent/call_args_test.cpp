@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -152,7 +153,7 @@ TEST_F(Call_Secret, MissingOrUnreadableSecretsAreReported) {
 
   o.secret_file = ::testing::TempDir();
   EXPECT_FALSE(load_secret(o.secret_file, no_env, secret, error));
-  EXPECT_EQ(error, "cannot read secret file " + o.secret_file + ": Invalid argument");
+  EXPECT_EQ(error, "secret file " + o.secret_file + " is not a regular file");
 
   o.secret_file = write_file("\n");
   EXPECT_FALSE(load_secret(o.secret_file, no_env, secret, error));
@@ -161,6 +162,41 @@ TEST_F(Call_Secret, MissingOrUnreadableSecretsAreReported) {
   o.secret_file = write_file(std::string(5000, 'k'));
   EXPECT_FALSE(load_secret(o.secret_file, no_env, secret, error));
   EXPECT_EQ(error, "cannot read secret file " + o.secret_file + ": File too large");
+}
+
+// A secret file is taken as ssh takes a key: this user's own regular file,
+// which nobody else may read.  A FIFO would hang the command: it is refused
+// without waiting for a writer.
+TEST_F(Call_Secret, FilesOthersCouldReadOrSwapAreRefused) {
+  const std::string readable = write_file("s3cret\n");
+  ASSERT_EQ(::chmod(readable.c_str(), 0644), 0);
+  const std::string fifo = write_file("");
+  ASSERT_EQ(::unlink(fifo.c_str()), 0);
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string target = write_file("s3cret\n");
+  const std::string link = target + ".link";
+  ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
+  files_.push_back(link);
+  const struct {
+    std::string path;
+    std::string error;
+  } cases[] = {
+      {readable, "secret file " + readable +
+                     " is open to group or others (mode 0644); run chmod go-rwx " + readable},
+      {fifo, "secret file " + fifo + " is not a regular file"},
+      {link, "secret file " + link + " is a symbolic link; the host reads only its own files"},
+  };
+  auto no_env = [](const char*) -> const char* { return nullptr; };
+  for (const auto& c : cases) {
+    secure_string secret;
+    std::string error;
+    EXPECT_FALSE(load_secret(c.path, no_env, secret, error));
+    EXPECT_EQ(error, c.error);
+  }
+  secure_string secret;
+  std::string error;
+  EXPECT_TRUE(load_secret(target, no_env, secret, error)) << error;
+  EXPECT_EQ(secret, "s3cret");
 }
 
 }  // namespace

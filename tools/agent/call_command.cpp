@@ -12,6 +12,7 @@
 #include "host/json_spirit/writer.h"
 #include "tools/agent/call_args.h"
 #include "tools/agent/log_lines.h"
+#include "tools/agent/proxy_argument.h"
 #include "tools/agent/terminal_text.h"
 
 namespace {
@@ -42,6 +43,8 @@ int call(const Command_Args& args, const Call_IO& io) {
     // The session trusts the host-wide CA file, as a private cloud's agent would.
     HTTP_TLS_Context::set_default_ca_file(options.ca_file);
   }
+  if (!no_password_in_argument(options.proxy, "--proxy", error))
+    return fail(io, CALL_BAD_USAGE, error);
   if (!options.proxy.empty() && !http_set_default_proxy(options.proxy, error))
     return fail(io, CALL_BAD_USAGE, "unusable proxy: " + error);
 

@@ -7,6 +7,7 @@
 #include "host/http/http_proxy.h"
 #include "tools/agent/commands.h"
 #include "tools/agent/host_session.h"
+#include "tools/agent/proxy_argument.h"
 #include "tools/agent/secret_prompt.h"
 #include "tools/agent/terminal_text.h"
 
@@ -79,6 +80,8 @@ int config_command(const Command_Args& args) {
     if (w[2] == "-") {
       if (!read_address(url, error)) return host_fail("config", HOST_BAD_USAGE, error);
     } else {
+      if (!no_password_in_argument(w[2], "the proxy address", error))
+        return host_fail("config", HOST_BAD_USAGE, error);
       url.assign(w[2].data(), w[2].size());
     }
     HTTP_Proxy proxy;

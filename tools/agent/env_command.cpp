@@ -62,14 +62,17 @@ int env_command(const Command_Args& args) {
                      "want add, list, show UUID or remove UUID (see qingcloud-agent env --help)");
   }
 
-  Host_Session session;
   std::string error;
+  Settings_Args read;
+  if (verb == "add" && !read_settings_args(a, read, error))
+    return host_fail("env", HOST_BAD_USAGE, error);
+  Host_Session session;
   if (!session.open(a, false, error)) return host_fail("env", HOST_BAD_USAGE, error);
   Agent_Home& home = session.home();
 
   if (verb == "add") {
     json_spirit::Object settings;
-    if (!settings_from_args(a, home, settings, error))
+    if (!settings_from_args(read, home, settings, error))
       return host_fail("env", HOST_BAD_USAGE, error);
     const std::string uuid = a.value("--uuid", new_uuid());
     if (uuid.empty()) return host_fail("env", HOST_FAILED, "cannot make a uuid");

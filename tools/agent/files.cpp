@@ -34,16 +34,16 @@ bool owned_by_us(const std::string& what, const struct stat& st, std::string& er
 
 // Refused the way ssh refuses a key that others can read: with the mode and
 // the command that mends it.
-bool keeps_to(const std::string& path, const struct stat& st, const File_Rules& rules,
-              std::string& error) {
+bool keeps_to(const std::string& name, const std::string& path, const struct stat& st,
+              const File_Rules& rules, std::string& error) {
   if (!S_ISREG(st.st_mode)) {
-    error = path + " is not a regular file";
+    error = name + " is not a regular file";
     return false;
   }
-  if (rules.owned && !owned_by_us(path, st, error)) return false;
+  if (rules.owned && !owned_by_us(name, st, error)) return false;
   if ((st.st_mode & rules.forbidden) == 0) return true;
   const bool group = (rules.forbidden & 070) != 0;
-  error = path + " is open to " + (group ? "group or others" : "others") + " (mode " +
+  error = name + " is open to " + (group ? "group or others" : "others") + " (mode " +
           octal(st.st_mode) + "); run chmod " + (group ? "go-rwx " : "o-rwx ") + path;
   return false;
 }
@@ -88,8 +88,10 @@ bool make_private_dir(const std::string& dir, std::string& error) {
 }
 
 bool read_file(const std::string& path, secure_string& text, std::size_t limit,
-               const File_Rules& rules, std::string& error, bool* missing) {
+               const File_Rules& rules, std::string& error, bool* missing,
+               const std::string& kind) {
   if (missing) *missing = false;
+  const std::string name = kind.empty() ? path : kind + " " + path;
   // Not blocking: opening a FIFO would wait for a writer.
   const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | (rules.follow_links ? 0 : O_NOFOLLOW);
   const int fd = ::open(path.c_str(), flags);
@@ -99,18 +101,18 @@ bool read_file(const std::string& path, secure_string& text, std::size_t limit,
       return true;
     }
     if (errno == ELOOP && !rules.follow_links) {
-      error = path + " is a symbolic link; the host reads only its own files";
+      error = name + " is a symbolic link; the host reads only its own files";
       return false;
     }
-    return failed("read", path, errno, error);
+    return failed("read", name, errno, error);
   }
   struct stat st;
   if (::fstat(fd, &st) != 0) {
     const int e = errno;
     ::close(fd);
-    return failed("read", path, e, error);
+    return failed("read", name, e, error);
   }
-  if (!keeps_to(path, st, rules, error)) {
+  if (!keeps_to(name, path, st, rules, error)) {
     ::close(fd);
     return false;
   }
@@ -122,12 +124,12 @@ bool read_file(const std::string& path, secure_string& text, std::size_t limit,
     if (n < 0) {
       const int e = errno;
       ::close(fd);
-      return failed("read", path, e, error);
+      return failed("read", name, e, error);
     }
     if (n == 0) break;
     if (text.size() + static_cast<std::size_t>(n) > limit) {
       ::close(fd);
-      return failed("read", path, EFBIG, error);
+      return failed("read", name, EFBIG, error);
     }
     text.append(buf, static_cast<std::size_t>(n));
   }

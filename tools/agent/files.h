@@ -30,8 +30,11 @@ bool make_private_dir(const std::string& dir, std::string& error);
 // Reads the whole of `path` (at most `limit` bytes), which must be a regular
 // file (a FIFO is refused, not waited on) that keeps to `rules`.  `missing`
 // (when given) is set instead of failing when the file does not exist.
+// Messages name the file as `kind` and its path ("secret file F"), or by its
+// path alone.
 bool read_file(const std::string& path, secure_string& text, std::size_t limit,
-               const File_Rules& rules, std::string& error, bool* missing = nullptr);
+               const File_Rules& rules, std::string& error, bool* missing = nullptr,
+               const std::string& kind = std::string());
 
 // Writes `text` to `path` through a temporary file in the same folder that
 // is synced and renamed over it, so that readers see the old or the new

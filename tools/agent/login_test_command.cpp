@@ -39,12 +39,15 @@ int login_test_command(const Command_Args& args) {
     return host_fail("login-test", HOST_BAD_USAGE,
                      "want a UUID or the settings (see qingcloud-agent login-test --help)");
 
-  Host_Session session;
   std::string error;
+  Settings_Args read;
+  if (given && !read_settings_args(a, read, error))
+    return host_fail("login-test", HOST_BAD_USAGE, error);
+  Host_Session session;
   if (!session.open(a, true, error)) return host_fail("login-test", HOST_BAD_USAGE, error);
   json_spirit::Object settings;
   if (given) {
-    if (!settings_from_args(a, session.home(), settings, error))
+    if (!settings_from_args(read, session.home(), settings, error))
       return host_fail("login-test", HOST_BAD_USAGE, error);
   } else if (!session.home().environment(a.words()[0], settings)) {
     return host_fail("login-test", HOST_FAILED, "no environment " + a.words()[0]);

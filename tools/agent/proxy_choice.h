@@ -9,4 +9,6 @@ class Agent_Home;
 // else nothing, and the library takes the environment's proxy variables.
 // False, with the problem in `error` (which never holds the proxy's
 // credentials), for an unusable proxy address or an unreadable setting.
+// A --proxy with a password is refused: every local user can read a
+// process's command line.
 bool choose_proxy(const std::string& option, const Agent_Home* home, std::string& error);

@@ -124,4 +124,27 @@ TEST_F(Agent_Through_Proxy, AProxyThatRefusesOrIsDownIsANetworkError) {
             "qingcloud-agent login-test: unusable proxy: only http:// proxies are supported\n");
 }
 
+// A password on the command line is in the process list, where every local
+// user can read it: refused, with the ways that keep it off.
+TEST_F(Agent_Through_Proxy, APasswordOnTheCommandLineIsRefused) {
+  const std::string with_password = std::string("http://ops:") + PROXY_PASSWORD + "@127.0.0.1:3128";
+  const std::string safe_ways =
+      " holds a password, which every local user can read in the process list; give the "
+      "address with `qingcloud-agent config set proxy -` (read from standard input) or in the "
+      "environment's https_proxy and http_proxy instead\n";
+  const struct {
+    std::vector<std::string> args;
+    std::string error;
+  } cases[] = {
+      {{"login-test", "x", "--proxy", with_password}, "login-test: --proxy"},
+      {{"config", "set", "proxy", with_password}, "config: the proxy address"},
+  };
+  for (const auto& c : cases) {
+    const Program_Result r = agent(c.args);
+    EXPECT_EQ(r.exit_code, 2) << c.error;
+    EXPECT_EQ(r.err, "qingcloud-agent " + c.error + safe_ways);
+  }
+  EXPECT_EQ(agent({"config", "show"}).out, "proxy (none: the environment's)\n");
+}
+
 }  // namespace

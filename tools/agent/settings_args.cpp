@@ -28,30 +28,32 @@ bool has_settings(const Arg_Reader& args) {
   return args.has("--ssl") || args.has("--no-ssl");
 }
 
-bool settings_from_args(const Arg_Reader& args, const Agent_Home& home,
-                        json_spirit::Object& settings, std::string& error) {
-  const std::string boss_host = args.value("--boss-host");
-  const std::string api_host = args.value("--api-host");
-  const std::string key_id = args.value("--access-key-id");
-  if (boss_host.empty()) error = "--boss-host is missing";
-  if (api_host.empty()) error = "--api-host is missing";
-  if (key_id.empty()) error = "--access-key-id is missing";
+bool read_settings_args(const Arg_Reader& args, Settings_Args& read, std::string& error) {
+  read.boss_host = args.value("--boss-host");
+  read.api_host = args.value("--api-host");
+  read.key_id = args.value("--access-key-id");
+  read.version = args.value("--version", "5.1.1");
+  if (read.boss_host.empty()) error = "--boss-host is missing";
+  if (read.api_host.empty()) error = "--api-host is missing";
+  if (read.key_id.empty()) error = "--access-key-id is missing";
   if (!error.empty()) return false;
-  bool ssl = true;
-  unsigned short port = 0;
-  if (args.has("--port") && !parse_port(args.value("--port"), port)) {
+  if (args.has("--port") && !parse_port(args.value("--port"), read.port)) {
     error = "--port wants a number from 1 to 65535, not '" + args.value("--port") + "'";
     return false;
   }
-  if (!choose_tls(args.has("--ssl"), args.has("--no-ssl"), ssl, port, error)) return false;
-  secure_string secret;
-  if (!load_secret(
-          args.value("--secret-file"), [](const char* n) { return std::getenv(n); }, secret, error))
+  if (!choose_tls(args.has("--ssl"), args.has("--no-ssl"), read.ssl, read.port, error))
     return false;
+  return load_secret(
+      args.value("--secret-file"), [](const char* n) { return std::getenv(n); }, read.secret,
+      error);
+}
+
+bool settings_from_args(const Settings_Args& args, const Agent_Home& home,
+                        json_spirit::Object& settings, std::string& error) {
   std::string cipher;
-  if (!home.encrypt(secret, cipher, error)) return false;
-  settings = settings_object(args.value("--version", "5.1.1"), boss_host, api_host, port, ssl,
-                             key_id, cipher);
+  if (!home.encrypt(args.secret, cipher, error)) return false;
+  settings = settings_object(args.version, args.boss_host, args.api_host, args.port, args.ssl,
+                             args.key_id, cipher);
   return true;
 }
 

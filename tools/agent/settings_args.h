@@ -18,10 +18,25 @@ extern const char* const SETTINGS_USAGE;
 // Whether any settings option was given (login-test takes a uuid otherwise).
 bool has_settings(const Arg_Reader& args);
 
+// The settings of the command line, checked, with their secret.  Read
+// before the home is opened: a command that root runs on the service's home
+// takes its owner's identity then, and a secret file of root's alone must
+// still be readable.
+struct Settings_Args {
+  std::string boss_host;
+  std::string api_host;
+  std::string key_id;
+  std::string version;
+  unsigned short port = 0;
+  bool ssl = true;
+  secure_string secret;
+};
+bool read_settings_args(const Arg_Reader& args, Settings_Args& read, std::string& error);
+
 // The JSON form of the settings, the secret encrypted for the host key of
 // `home`, as the host hands them to the plug-in.  False with the problem in
 // `error`.
-bool settings_from_args(const Arg_Reader& args, const Agent_Home& home,
+bool settings_from_args(const Settings_Args& args, const Agent_Home& home,
                         json_spirit::Object& settings, std::string& error);
 
 // The JSON form of the settings with the secret already encrypted (`cipher`).
