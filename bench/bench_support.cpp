@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -19,6 +20,8 @@
 #include "testing/child_process.h"
 #include "testing/request_signer.h"
 #include "tools/qingcloud_sim/demo_inventory.h"
+
+extern char** environ;
 
 namespace bench {
 namespace {
@@ -216,6 +219,36 @@ long long page_faults() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   return usage.ru_minflt + usage.ru_majflt;
+}
+
+Program_Cost run_and_measure(const std::vector<std::string>& args,
+                             const std::vector<std::string>& env) {
+  Program_Cost cost;
+  std::vector<std::string> all;
+  for (char** e = environ; *e; ++e)
+    all.emplace_back(*e);
+  all.insert(all.end(), env.begin(), env.end());
+  const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t pid = testing_support::start_child(args, {-1, null, 2}, all);
+  if (null >= 0) close(null);
+  if (pid < 0) return cost;
+  const auto deadline = start + std::chrono::minutes(1);
+  int status = 0;
+  rusage usage{};
+  while (wait4(pid, &status, WNOHANG, &usage) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      testing_support::stop_child(pid, args[0]);
+      return cost;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  cost.wall_ms = milliseconds_since(start);
+  cost.cpu_ms = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+                (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+  cost.max_rss_kib = usage.ru_maxrss;
+  cost.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  return cost;
 }
 
 sockaddr_in loopback(int port) {

@@ -82,6 +82,19 @@ std::size_t peak_resident_bytes();
 // Page faults this process has taken so far (getrusage: minor and major).
 long long page_faults();
 
+// What one run of a program cost, as wait4 tells it.
+struct Program_Cost {
+  bool ok = false;  // it exited 0 within the limit
+  double wall_ms = 0;
+  double cpu_ms = 0;  // user and system
+  long max_rss_kib = 0;
+};
+// Runs `args` (the program first) with `env` ("NAME=value") added to this
+// process's environment and its standard output on /dev/null, for at most
+// a minute.
+Program_Cost run_and_measure(const std::vector<std::string>& args,
+                             const std::vector<std::string>& env);
+
 // 127.0.0.1 at `port` (0: any free port, for bind).
 sockaddr_in loopback(int port);
 

@@ -5,10 +5,15 @@
 // values and with Boost.JSON's own parser into its own values, which tells the
 // cost of reading JSON apart from the client's own work.
 //
-// The four run in turn, round after round, and the medians are compared, so
-// that a machine busy with other work slows all four alike.  Prints the times
+// Last, the operator's `qingcloud-agent client describe-instances` of the
+// same zone, whole process, its output thrown away: what a change anywhere
+// on the command's path costs shows there.
+//
+// The five run in turn, round after round, and the medians are compared, so
+// that a machine busy with other work slows all five alike.  Prints the times
 // and their ratios and keeps them for the summary of `make bench`
 // ($QC_BENCH_FIGURES); QC_BENCH_ROUNDS sets the rounds (default 15).
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -144,7 +149,24 @@ int main() {
     const std::string zone = *client.zones().begin();
     Fetcher fetcher(sim, zone);
 
-    std::vector<double> describe, floor, host_values, boost_json;
+    // The operator's command, whole process: login, the listing, the
+    // records as JSON on its standard output.
+    const std::vector<std::string> command = {QINGCLOUD_AGENT_PATH,
+                                              "client",
+                                              "--host",
+                                              sim.host(),
+                                              "--port",
+                                              std::to_string(sim.port()),
+                                              "--no-ssl",
+                                              "--access-key-id",
+                                              qingcloud_sim::DEMO_BOSS_KEY_ID,
+                                              "--zone",
+                                              zone,
+                                              "describe-instances"};
+    const std::vector<std::string> secret = {std::string("QINGCLOUD_SECRET_ACCESS_KEY=") +
+                                             qingcloud_sim::DEMO_BOSS_SECRET};
+    std::vector<double> describe, floor, host_values, boost_json, command_wall, command_cpu;
+    long command_rss = 0;
     std::size_t records = 0;
     for (int r = 0; r < rounds; ++r) {
       Clock::time_point start = Clock::now();
@@ -166,6 +188,14 @@ int main() {
         }
         times->push_back(bench::milliseconds_since(start));
       }
+      const bench::Program_Cost cost = bench::run_and_measure(command, secret);
+      if (!cost.ok) {
+        std::fprintf(stderr, "bench_describe_resources: the client command failed\n");
+        return 1;
+      }
+      command_wall.push_back(cost.wall_ms);
+      command_cpu.push_back(cost.cpu_ms);
+      command_rss = std::max(command_rss, cost.max_rss_kib);
     }
     const double client_ms = bench::median(describe);
     const double floor_ms = bench::median(floor);
@@ -183,6 +213,11 @@ int main() {
     bench::figure("describe 10k: describe_resources / libcurl + Boost.JSON", client_ms / boost_ms,
                   "x", "<= 1.5", client_ms / boost_ms <= 1.5);
     bench::figure("describe 10k: libcurl + host JSON values / floor", json_ms / floor_ms, "x");
+    const double command_ms = bench::median(command_wall);
+    bench::figure("describe 10k: client command, whole process", command_ms, "ms");
+    bench::figure("describe 10k: client command, CPU", bench::median(command_cpu), "ms");
+    bench::figure("describe 10k: client command, peak resident", command_rss / 1024.0, "MiB");
+    bench::figure("describe 10k: client command / floor", command_ms / floor_ms, "x");
   }
   // No curl_global_cleanup: the HTTP library keeps idle connections for the
   // life of the process.

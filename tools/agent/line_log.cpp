@@ -9,6 +9,8 @@
 #include <ace/Log_Msg.h>
 #include <ace/Log_Record.h>
 
+#include "tools/agent/terminal_text.h"
+
 namespace {
 
 // The syslog priority of an ACE priority.  Nothing is logged above
@@ -22,26 +24,14 @@ int syslog_priority(unsigned long type) {
   return 7;
 }
 
-// The text as one line: control characters (line breaks among them) as
-// visible escapes; a final line break dropped.
+// The text as one line, escaped as every other output is (control
+// characters, line breaks among them, C1 and stray bytes); a final line
+// break dropped.
 std::string one_line(const char* text) {
-  std::string in(text);
+  std::string_view in(text);
   while (!in.empty() && (in.back() == '\n' || in.back() == '\r'))
-    in.pop_back();
-  std::string out;
-  out.reserve(in.size() + 1);
-  for (unsigned char c : in) {
-    if (c == '\n') {
-      out += "\\n";
-    } else if (c < 0x20 || c == 0x7f) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
-      out += escaped;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out;
+    in.remove_suffix(1);
+  return printable(in);
 }
 
 }  // namespace

@@ -51,7 +51,9 @@ TEST_F(Line_Log_Test, KnowsTheJournalByItsStream) {
 TEST_F(Line_Log_Test, WritesEachRecordAsOneLine) {
   {
     Line_Log log(fd, false);
-    ACE_ERROR((LM_ERROR, "a.cpp:1: two\nlines\tand \033[2J\n"));
+    ACE_ERROR((LM_ERROR,
+               "a.cpp:1: two\nlines\tand \033[2J \xc2\x9b"
+               "2J\n"));
   }
   {
     Line_Log log(fd, true);
@@ -61,7 +63,7 @@ TEST_F(Line_Log_Test, WritesEachRecordAsOneLine) {
     ACE_ERROR((LM_EMERGENCY, "unexpected\n"));
   }
   EXPECT_EQ(written(),
-            "a.cpp:1: two\\nlines\\x09and \\x1b[2J\n"
+            "a.cpp:1: two\\nlines\\tand \\x1b[2J \\u009b2J\n"
             "<3>failed\n<4>odd\n<6>told\n<2>unexpected\n");
 }
 

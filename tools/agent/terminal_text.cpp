@@ -1,7 +1,7 @@
 #include "tools/agent/terminal_text.h"
 
 #include <cstdint>
-#include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -39,63 +39,138 @@ std::size_t utf8_sequence(const unsigned char* p, std::size_t left, std::uint32_
   return n;
 }
 
-std::string hex(const char* format, unsigned value) {
-  char text[8];
-  std::snprintf(text, sizeof text, format, value);
-  return text;
+const char HEX[] = "0123456789abcdef";
+
+void append_x(std::string& out, std::uint32_t byte) {
+  const char text[4] = {'\\', 'x', HEX[(byte >> 4) & 15], HEX[byte & 15]};
+  out.append(text, 4);
 }
 
-// Walks `text`: plain ASCII and well-formed characters outside the C1 range
-// are copied; the rest goes to `escape` with the byte or code point.
-template <class Escape>
-std::string filtered(std::string_view text, Escape escape) {
-  std::string out;
-  out.reserve(text.size());
+void append_u(std::string& out, std::uint32_t code) {
+  const char text[6] = {
+      '\\',          'u', HEX[(code >> 12) & 15], HEX[(code >> 8) & 15], HEX[(code >> 4) & 15],
+      HEX[code & 15]};
+  out.append(text, 6);
+}
+
+// What a line for people shows of one character, `well_formed` or a stray
+// byte.
+void escape_for_line(std::string& out, std::uint32_t c, bool well_formed) {
+  if (!well_formed) return append_x(out, c);
+  switch (c) {
+    case '\\':
+      out.append("\\\\", 2);
+      return;
+    case '\n':
+      out.append("\\n", 2);
+      return;
+    case '\r':
+      out.append("\\r", 2);
+      return;
+    case '\t':
+      out.append("\\t", 2);
+      return;
+  }
+  if (c < 0x80) return append_x(out, c);
+  append_u(out, c);
+}
+
+// JSON keeps its structure (line breaks, indents) and the writer's own
+// escapes: only DEL, C1 and stray bytes change.
+void escape_for_json(std::string& out, std::uint32_t c, bool well_formed) {
+  if (!well_formed) {
+    out.append("\\ufffd", 6);
+    return;
+  }
+  append_u(out, c);
+}
+
+// JSON for people is mostly ASCII below DEL: eight such bytes are skipped
+// at a time.  Adding one to each byte sets its top bit only for DEL, and no
+// byte carries into the next while none has its top bit set.
+std::size_t skip_plain_json(const unsigned char* p, std::size_t i, std::size_t size) {
+  constexpr std::uint64_t ONES = 0x0101010101010101, TOPS = 0x8080808080808080;
+  for (; i + 8 <= size; i += 8) {
+    std::uint64_t block;
+    std::memcpy(&block, p + i, 8);
+    if ((block | (block + ONES)) & TOPS) break;
+  }
+  return i;
+}
+
+// What each kind of output leaves as it is (`plain` bytes, and `skip` runs
+// of them at once) and how it shows the rest.
+struct Json_Rule {
+  static bool plain(unsigned char c) { return c < 0x7f; }
+  static std::size_t skip(const unsigned char* p, std::size_t i, std::size_t size) {
+    return skip_plain_json(p, i, size);
+  }
+  static void escape(std::string& out, std::uint32_t c, bool well_formed) {
+    escape_for_json(out, c, well_formed);
+  }
+};
+struct Line_Rule {
+  static bool plain(unsigned char c) { return c >= 0x20 && c < 0x7f && c != '\\'; }
+  static std::size_t skip(const unsigned char*, std::size_t i, std::size_t) { return i; }
+  static void escape(std::string& out, std::uint32_t c, bool well_formed) {
+    escape_for_line(out, c, well_formed);
+  }
+};
+
+// The offset of the first character of `text` from `from` on that the rule
+// escapes, or text.size().  Well-formed UTF-8 outside the C1 range is plain.
+template <class Rule>
+std::size_t first_escape(std::string_view text, std::size_t from) {
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-  for (std::size_t i = 0; i < text.size();) {
-    std::uint32_t code = 0;
-    const std::size_t n = utf8_sequence(p + i, text.size() - i, code);
-    if (n == 0) {
-      out += escape(p[i], false);
-      i += 1;
+  std::size_t i = Rule::skip(p, from, text.size());
+  while (i < text.size()) {
+    if (Rule::plain(p[i])) {
+      i = Rule::skip(p, i + 1, text.size());
       continue;
     }
-    const bool control =
-        code < 0x20 || code == 0x7f || code == '\\' || (code >= 0x80 && code < 0xa0);
-    if (control) {
-      out += escape(code, true);
-    } else {
-      out.append(text.data() + i, n);
-    }
+    std::uint32_t code = 0;
+    const std::size_t n = utf8_sequence(p + i, text.size() - i, code);
+    if (n < 2 || code < 0xa0) return i;  // a control character or a stray byte
     i += n;
   }
-  return out;
+  return i;
+}
+
+// `text`, whose first character to change is at `stop`, with each such
+// character escaped by the rule: runs of plain text are copied whole.
+template <class Rule>
+std::string filtered(std::string_view text, std::size_t stop) {
+  std::string out;
+  // Escapes are rare: room for a few of them, so the copy is sized once.
+  out.reserve(text.size() + 64);
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  for (std::size_t i = 0;;) {
+    out.append(text.data() + i, stop - i);
+    if (stop == text.size()) return out;
+    std::uint32_t code = 0;
+    const std::size_t n = utf8_sequence(p + stop, text.size() - stop, code);
+    Rule::escape(out, n ? code : p[stop], n != 0);
+    i = stop + (n ? n : 1);
+    stop = first_escape<Rule>(text, i);
+  }
 }
 
 }  // namespace
 
 std::string printable(std::string_view text) {
-  return filtered(text, [](std::uint32_t c, bool well_formed) -> std::string {
-    if (!well_formed) return hex("\\x%02x", c);
-    switch (c) {
-      case '\\':
-        return "\\\\";
-      case '\n':
-        return "\\n";
-      case '\r':
-        return "\\r";
-      case '\t':
-        return "\\t";
-    }
-    return c < 0x80 ? hex("\\x%02x", c) : hex("\\u%04x", c);
-  });
+  const std::size_t first = first_escape<Line_Rule>(text, 0);
+  if (first == text.size()) return std::string(text);
+  return filtered<Line_Rule>(text, first);
 }
 
 std::string printable_json(std::string_view json) {
-  return filtered(json, [](std::uint32_t c, bool well_formed) -> std::string {
-    if (!well_formed) return "\\ufffd";
-    // Structure (line breaks, indents) and the writer's own escapes stay.
-    if (c < 0x20 || c == '\\') return std::string(1, static_cast<char>(c));
-    return hex("\\u%04x", c);
-  });
+  const std::size_t first = first_escape<Json_Rule>(json, 0);
+  if (first == json.size()) return std::string(json);
+  return filtered<Json_Rule>(json, first);
+}
+
+std::string printable_json(std::string&& json) {
+  const std::size_t first = first_escape<Json_Rule>(json, 0);
+  if (first == json.size()) return std::move(json);
+  return filtered<Json_Rule>(json, first);
 }

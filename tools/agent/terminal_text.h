@@ -16,3 +16,6 @@ std::string printable(std::string_view text);
 // escapes (the writer escapes C0 already), and bytes that are not UTF-8 the
 // replacement character \ufffd.
 std::string printable_json(std::string_view json);
+// The same, handing `json` itself back when nothing in it needs escaping (a
+// listing's text may run to many megabytes).
+std::string printable_json(std::string&& json);
