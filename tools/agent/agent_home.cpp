@@ -20,7 +20,6 @@ const char* const STORE_FILE = "environments.json";
 const char* const LOCK_FILE = "agent.lock";
 const char* const CONFIG_FILE = "config.json";
 constexpr std::size_t MAX_KEY_FILE = 64 * 1024;
-constexpr std::size_t MAX_STORE_FILE = 16 * 1024 * 1024;
 
 }  // namespace
 
@@ -74,7 +73,7 @@ bool Agent_Home::read_json(const char* file, json_spirit::Object& out, std::stri
   const std::string path = dir_ + "/" + file;
   secure_string text;
   bool missing = false;
-  if (!read_file(path, text, MAX_STORE_FILE, PRIVATE_FILE, error, &missing)) return false;
+  if (!read_file(path, text, max_store_, PRIVATE_FILE, error, &missing)) return false;
   out.clear();
   if (missing) return true;
   json_spirit::Value json;
@@ -90,7 +89,14 @@ bool Agent_Home::read_json(const char* file, json_spirit::Object& out, std::stri
 
 bool Agent_Home::write_json(const char* file, const json_spirit::Object& all, std::string& error) {
   std::string body = json_spirit::JSON_Dump(all, true).str() + "\n";
-  const bool ok = write_file_atomically(dir_ + "/" + file, body.data(), body.size(), 0600, error);
+  // What could not be read back is not written: the old file stays.
+  const bool fits = body.size() <= max_store_;
+  if (!fits)
+    error = dir_ + "/" + file + " would grow to " + std::to_string(body.size()) +
+            " bytes, more than the " + std::to_string(max_store_) +
+            " it may hold; nothing was changed (remove what is no longer needed)";
+  const bool ok =
+      fits && write_file_atomically(dir_ + "/" + file, body.data(), body.size(), 0600, error);
   // The text holds encrypted secrets, or a proxy's password in the clear.
   secure_wipe(&body[0], body.capacity());
   return ok;

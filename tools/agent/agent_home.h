@@ -25,6 +25,13 @@ class Agent_Home {
   using Getenv = std::function<const char*(const char*)>;
   using Environments = std::map<std::string, json_spirit::Object>;
 
+  // The store is read whole, up to this size: a change that would make it
+  // larger is refused, so that it always stays readable.
+  static constexpr std::size_t MAX_STORE_FILE = 16 * 1024 * 1024;
+
+  // `max_store` below MAX_STORE_FILE is for tests.
+  explicit Agent_Home(std::size_t max_store = MAX_STORE_FILE) : max_store_(max_store) {}
+
   // The folder to use: `option` when given, else $QINGCLOUD_AGENT_HOME, else
   // ~/.qingcloud-agent.
   static std::string choose(const std::string& option, const Getenv& getenv);
@@ -45,7 +52,8 @@ class Agent_Home {
   // Encrypts `plain` for the host key (base64 text).
   bool encrypt(const secure_string& plain, std::string& cipher, std::string& error) const;
 
-  // Changes the store and writes it at once (atomically).
+  // Changes the store and writes it at once (atomically); a store that would
+  // grow past its limit is left as it was.
   bool put(const std::string& uuid, json_spirit::Object settings, std::string& error);
   bool remove(const std::string& uuid, std::string& error);
 
@@ -65,6 +73,7 @@ class Agent_Home {
   // it leaves when it returns true.
   bool change(const std::function<bool(Environments&, std::string&)>& edit, std::string& error);
 
+  std::size_t max_store_;
   std::string dir_;
   secure_string key_;
 };

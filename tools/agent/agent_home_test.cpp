@@ -80,4 +80,28 @@ TEST(Agent_Home, RefusesWhatOthersCouldReadOrSwap) {
   }
 }
 
+// The store is read whole up to its limit: a change that would take it past
+// the limit is refused and the store stays as it was, readable.
+TEST(Agent_Home, AStoreNeverGrowsPastWhatCanBeReadBack) {
+  testing_support::Temp_Dir dir;
+  const std::string home = dir.path() + "/home";
+  make_home(home);
+  Agent_Home small(4096);
+  std::string error;
+  ASSERT_TRUE(small.open(home, error)) << error;
+  const json_spirit::Object settings{{"boss_host", std::string(200, 'b')},
+                                     {"api_host", std::string(200, 'a')}};
+  int kept = 0;
+  while (small.put("env-" + std::to_string(kept), settings, error))
+    ++kept;
+  ASSERT_GT(kept, 0);
+  EXPECT_NE(error.find("/environments.json would grow to "), std::string::npos) << error;
+  EXPECT_NE(error.find(" bytes, more than the 4096 it may hold; nothing was changed"),
+            std::string::npos)
+      << error;
+  Agent_Home::Environments envs;
+  ASSERT_TRUE(small.environments(envs, error)) << error;
+  EXPECT_EQ(envs.size(), static_cast<std::size_t>(kept));
+}
+
 }  // namespace

@@ -62,6 +62,7 @@ Value add_environment(Agent_Home& home, const JSON_RPC_Request& request) {
   if (!home.encrypt(secure_string(*secret_text), cipher, error)) return invalid(request, error);
   Object settings =
       settings_object(version, boss_host, api_host, static_cast<int>(port), ssl, key_id, cipher);
+  if (!settings_within_limits(uuid, settings, false, error)) return invalid(request, error);
   if (!home.put(uuid, std::move(settings), error))
     return json_rpc_error(request.id(), JSON_RPC_INTERNAL_ERROR, "Internal error: " + error);
   return result(request, Object{{"uuid", uuid}});

@@ -76,6 +76,8 @@ int env_command(const Command_Args& args) {
       return host_fail("env", HOST_BAD_USAGE, error);
     const std::string uuid = a.value("--uuid", new_uuid());
     if (uuid.empty()) return host_fail("env", HOST_FAILED, "cannot make a uuid");
+    if (!settings_within_limits(uuid, settings, true, error))
+      return host_fail("env", HOST_BAD_USAGE, error);
     if (!home.put(uuid, std::move(settings), error)) return host_fail("env", HOST_FAILED, error);
     std::printf("%s\n", uuid.c_str());
     return HOST_OK;

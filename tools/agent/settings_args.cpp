@@ -57,6 +57,32 @@ bool settings_from_args(const Settings_Args& args, const Agent_Home& home,
   return true;
 }
 
+bool settings_within_limits(const std::string& uuid, const json_spirit::Object& settings,
+                            bool as_options, std::string& error) {
+  static const struct {
+    const char* key;
+    const char* option;
+    std::size_t max;
+  } LIMITS[] = {
+      {"boss_host", "--boss-host", 253},         {"api_host", "--api-host", 253},
+      {"access_key", "--access-key-id", 64},     {"version", "--version", 64},
+      {"secret_access_key", "the secret", 1024},
+  };
+  auto too_long = [&](const char* key, const char* option, std::size_t max) {
+    error = std::string(as_options ? option : key) + " is longer than " + std::to_string(max) +
+            " bytes";
+    return false;
+  };
+  if (uuid.size() > 64) return too_long("uuid", "--uuid", 64);
+  for (const auto& limit : LIMITS) {
+    auto it = settings.find(limit.key);
+    if (it != settings.end() && it->second.type() == json_spirit::str_type &&
+        it->second.get_str().size() > limit.max)
+      return too_long(limit.key, limit.option, limit.max);
+  }
+  return true;
+}
+
 json_spirit::Object settings_object(const std::string& version, const std::string& boss_host,
                                     const std::string& api_host, int port, bool ssl,
                                     const std::string& key_id, const std::string& cipher) {

@@ -39,6 +39,13 @@ bool read_settings_args(const Arg_Reader& args, Settings_Args& read, std::string
 bool settings_from_args(const Settings_Args& args, const Agent_Home& home,
                         json_spirit::Object& settings, std::string& error);
 
+// Whether every field of an environment (its uuid beside its settings) is
+// within its length (hosts 253 bytes, as DNS names are; key ids, versions
+// and uuids 64; the encrypted secret 1024).  False with the field named in
+// `error`: as its command-line option with `as_options`, else as its key.
+bool settings_within_limits(const std::string& uuid, const json_spirit::Object& settings,
+                            bool as_options, std::string& error);
+
 // The JSON form of the settings with the secret already encrypted (`cipher`).
 json_spirit::Object settings_object(const std::string& version, const std::string& boss_host,
                                     const std::string& api_host, int port, bool ssl,
