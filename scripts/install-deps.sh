@@ -2,7 +2,8 @@
 # Installs the Debian packages that the build, the tests and the tools need;
 # `install-deps.sh fuzz` adds what the libFuzzer build (`make fuzz`) needs,
 # `install-deps.sh package` what checks the Debian package (`make lint-package`
-# and the package test of `make test`: lintian, and systemd for systemd-analyze),
+# and the package test of `make test`: lintian, systemd for systemd-analyze,
+# devscripts for hardening-check),
 # `install-deps.sh browser` what the console's browser test drives (`make test`).
 # Only missing packages are installed; nothing happens when all are present.
 set -euo pipefail
@@ -17,7 +18,7 @@ packages=(
 for group in "$@"; do
   case $group in
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
-    package) packages+=(lintian systemd) ;;
+    package) packages+=(lintian systemd devscripts) ;;
     browser) packages+=(chromium chromium-driver python3-selenium) ;;
     *)
       echo "install-deps: unknown group '$group' (known: fuzz, package, browser)" >&2

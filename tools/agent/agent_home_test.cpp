@@ -46,7 +46,7 @@ TEST(Agent_Home, RefusesWhatOthersCouldReadOrSwap) {
       {"a key that is a link",
        [&](const std::string& h) {
          ::rename((h + key).c_str(), (h + "/elsewhere.pem").c_str());
-         ::symlink((h + "/elsewhere.pem").c_str(), (h + key).c_str());
+         EXPECT_EQ(::symlink((h + "/elsewhere.pem").c_str(), (h + key).c_str()), 0);
        },
        key + " is a symbolic link; the host reads only its own files"},
       {"a store that is a FIFO, which must not block",
@@ -57,9 +57,10 @@ TEST(Agent_Home, RefusesWhatOthersCouldReadOrSwap) {
        store + " is not a regular file"},
   };
   if (::geteuid() == 0) {
-    cases.push_back({"a store of another user",
-                     [&](const std::string& h) { ::chown((h + store).c_str(), 65534, 65534); },
-                     store + " belongs to uid 65534, not to this user (uid 0)"});
+    cases.push_back(
+        {"a store of another user",
+         [&](const std::string& h) { EXPECT_EQ(::chown((h + store).c_str(), 65534, 65534), 0); },
+         store + " belongs to uid 65534, not to this user (uid 0)"});
   }
   for (const Case& c : cases) {
     testing_support::Temp_Dir dir;
