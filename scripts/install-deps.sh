@@ -10,7 +10,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config ccache
-  libace-dev libboost1.81-dev libcurl4-openssl-dev libssl-dev
+  libace-dev libboost1.81-dev libcurl4-openssl-dev libssl-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev prometheus-cpp-dev
   openssl python3 clang-format dpkg-dev help2man
   tinyproxy

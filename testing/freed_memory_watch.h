@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -13,13 +14,14 @@ namespace testing_support {
 // uses it has `free` and `realloc` replaced (see freed_memory_watch.cpp), so
 // the file is compiled into that program alone, not into a library that
 // other programs link.
-// Other threads, such as an in-process server's, are not watched.
+// Other threads, such as an in-process server's, are watched only when
+// asked for (`every_thread`); one such watch may live at a time.
 //
 // Sanitizer builds bring their own allocator, which cannot be replaced:
 // there `available` is false and a watch sees nothing.
 class Freed_Memory_Watch {
  public:
-  explicit Freed_Memory_Watch(std::vector<std::string> texts);
+  explicit Freed_Memory_Watch(std::vector<std::string> texts, bool every_thread = false);
   ~Freed_Memory_Watch();
   Freed_Memory_Watch(const Freed_Memory_Watch&) = delete;
   Freed_Memory_Watch& operator=(const Freed_Memory_Watch&) = delete;
@@ -36,8 +38,9 @@ class Freed_Memory_Watch {
 
  private:
   std::vector<std::string> texts_;
+  const bool every_thread_;
+  mutable std::mutex mutex_;
   std::vector<std::string> hits_;
-  bool inspecting_ = false;
 };
 
 }  // namespace testing_support

@@ -1,5 +1,6 @@
 #include "tools/agent/agent_host.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -71,8 +72,38 @@ bool Agent_Host::start(const Agent_Home& home, const std::string& plugin_path, s
   return true;
 }
 
-void Agent_Host::add_method(const std::string& name, Host_Method method) {
+void Agent_Host::add_method(const std::string& name, Host_Method method, bool reaches_platform) {
   methods_[name] = std::move(method);
+  if (reaches_platform) platform_methods_[name] = true;
+}
+
+bool Agent_Host::reaches_platform(const json_spirit::Value& message) const {
+  if (message.type() == json_spirit::array_type) {
+    const json_spirit::Array& batch = message.get_array();
+    if (batch.size() > MAX_BATCH) return false;  // refused at once
+    return std::any_of(batch.begin(), batch.end(),
+                       [this](const json_spirit::Value& one) { return reaches_platform(one); });
+  }
+  const std::string method = served_method(message);
+  return handler_for(method) != nullptr || platform_methods_.count(method) != 0;
+}
+
+json_spirit::Value Agent_Host::busy_answer(const json_spirit::Value& message,
+                                           const std::string& why) const {
+  auto one = [&why](const json_spirit::Value& request) -> json_spirit::Value {
+    if (request.type() != json_spirit::obj_type) return json_spirit::Value();
+    const auto id = request.get_obj().find("id");
+    if (id == request.get_obj().end()) return json_spirit::Value();  // a notification
+    return json_rpc_error(id->second, JSON_RPC_INTERNAL_ERROR, "Internal error: " + why);
+  };
+  if (message.type() != json_spirit::array_type) return one(message);
+  json_spirit::Array answers;
+  for (const json_spirit::Value& request : message.get_array()) {
+    json_spirit::Value answer = one(request);
+    if (!answer.is_null()) answers.push_back(std::move(answer));
+  }
+  if (answers.empty()) return json_spirit::Value();
+  return answers;
 }
 
 JSON_RPC_Handler* Agent_Host::handler_for(const std::string& method) const {
@@ -111,6 +142,10 @@ json_spirit::Value Agent_Host::handle_text(const std::string& text) {
   if (!json_spirit::read(text, message)) {
     return json_rpc_error(json_spirit::Value(), JSON_RPC_PARSE_ERROR, "Parse error");
   }
+  return handle_message(message);
+}
+
+json_spirit::Value Agent_Host::handle_message(const json_spirit::Value& message) {
   if (message.type() != json_spirit::array_type) return handle_json(message);
   // A batch: the answers of its requests, none for its notifications.
   const json_spirit::Array& batch = message.get_array();

@@ -38,7 +38,8 @@ class Agent_Host {
   // request and returns the answer (a response or an error).  Added before
   // requests arrive; it may be called from several threads at once.
   using Host_Method = std::function<json_spirit::Value(const JSON_RPC_Request&)>;
-  void add_method(const std::string& name, Host_Method method);
+  // `reaches_platform`: its answer waits for the platform, as the plug-in's do.
+  void add_method(const std::string& name, Host_Method method, bool reaches_platform = false);
 
   // Told of every request that handle_json answers; set before requests
   // arrive, and outlives them.
@@ -54,8 +55,18 @@ class Agent_Host {
   // -32700, a message that is no request (or a batch of more than MAX_BATCH)
   // -32600, an unknown method -32601.
   json_spirit::Value handle_text(const std::string& text);
-  // The same for a message already read as JSON.
+  // The same for a message (or batch) already read as JSON.
+  json_spirit::Value handle_message(const json_spirit::Value& message);
+  // One request (no batch) already read as JSON.
   json_spirit::Value handle_json(const json_spirit::Value& message);
+
+  // Whether answering `message` (or any request of a batch) waits for the
+  // platform: the plug-in's methods and the host's own marked so.
+  bool reaches_platform(const json_spirit::Value& message) const;
+  // What `message` gets when it cannot be answered now: each of its
+  // requests the error -32603 with `why`, as handle_message would shape
+  // them (nothing for notifications, an array for a batch).
+  json_spirit::Value busy_answer(const json_spirit::Value& message, const std::string& why) const;
 
  private:
   JSON_RPC_Handler* handler_for(const std::string& method) const;
@@ -70,6 +81,7 @@ class Agent_Host {
   JSON_RPC_Handler_Exterminator gobble_login_ = nullptr;
   bool serving_query_ = false;
   std::map<std::string, Host_Method> methods_;
+  std::map<std::string, bool> platform_methods_;
   Request_Observer* observer_ = nullptr;
 };
 

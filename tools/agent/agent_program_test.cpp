@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <string>
@@ -69,6 +70,20 @@ class Agent_Program : public testing_support::Simulator_Test {
   }
 
   std::string home() const { return dir.path() + "/home"; }
+
+  // `serve` on the test's home, in the background, and the address it
+  // printed (http://127.0.0.1:PORT/#token=TOKEN).
+  std::string start_serve(std::unique_ptr<testing_support::Started_Program>& serve) {
+    int out[2];
+    EXPECT_EQ(::pipe2(out, O_CLOEXEC), 0);
+    serve = std::make_unique<testing_support::Started_Program>(
+        std::vector<std::string>{QINGCLOUD_AGENT_PATH, "serve", "--home", home()},
+        testing_support::Started_Program::Streams{-1, out[1], -1});
+    ::close(out[1]);
+    const std::string url = testing_support::read_until(out[0], "\n");
+    ::close(out[0]);
+    return url;
+  }
 
   // The settings as kept, the secret encrypted: what the console sends.
   Value kept_settings() {
@@ -386,13 +401,8 @@ TEST_F(Agent_Program, AsksForTheSecretWithoutEchoAndCannotBeDumped) {
 // is made on the store as it is, so that nothing is lost and nothing removed
 // comes back.
 TEST_F(Agent_Program, KeepsTheChangesOfProcessesAtOnce) {
-  int out[2];
-  ASSERT_EQ(::pipe2(out, O_CLOEXEC), 0);
-  testing_support::Started_Program serve({QINGCLOUD_AGENT_PATH, "serve", "--home", home()},
-                                         {-1, out[1], -1});
-  ::close(out[1]);
-  const std::string url = testing_support::read_until(out[0], "\n");
-  ::close(out[0]);
+  std::unique_ptr<testing_support::Started_Program> serve;
+  const std::string url = start_serve(serve);
   const std::string prefix = "http://127.0.0.1:";
   const std::size_t mark = url.find("/#token=");
   ASSERT_TRUE(url.rfind(prefix, 0) == 0 && mark != std::string::npos) << url;
@@ -445,7 +455,29 @@ TEST_F(Agent_Program, KeepsTheChangesOfProcessesAtOnce) {
     listed.insert(env.get_obj().at("uuid").get_str());
   EXPECT_EQ(listed, expected);
   EXPECT_EQ(lines_of(agent({"env", "list"}).out).size(), expected.size());
-  EXPECT_EQ(serve.stop(), 0);
+  EXPECT_EQ(serve->stop(), 0);
+}
+
+// One serve a home, one a port: a second one says what it met and exits 2,
+// so that serve-url always belongs to the serve that runs.
+TEST_F(Agent_Program, ASecondServeOnABusyHomeOrPortExitsTwo) {
+  std::unique_ptr<testing_support::Started_Program> serve;
+  const std::string url = start_serve(serve);
+  const std::string address = url.substr(0, url.find("/#token="));
+  ASSERT_EQ(address.rfind("http://127.0.0.1:", 0), 0u) << url;
+  const Program_Result same_home = agent({"serve"});
+  EXPECT_EQ(same_home.exit_code, 2);
+  EXPECT_EQ(same_home.err, "qingcloud-agent serve: another serve runs on the home folder " +
+                               home() + " at " + address +
+                               "; stop it first, or give this one --home of its own\n");
+  const std::string port = address.substr(address.rfind(':') + 1);
+  const Program_Result same_port =
+      run_program({QINGCLOUD_AGENT_PATH, "serve", "--home", dir.path() + "/other", "--listen",
+                   "127.0.0.1:" + port});
+  EXPECT_EQ(same_port.exit_code, 2);
+  EXPECT_EQ(same_port.err, "qingcloud-agent serve: cannot listen on 127.0.0.1:" + port +
+                               ": the port is in use by another program\n");
+  EXPECT_EQ(serve->stop(), 0);
 }
 
 TEST(Agent_Help, EveryCommandShowsItsUsageOptionsAndAnExample) {

@@ -92,9 +92,9 @@ Value test_environment(Agent_Host& host, const Agent_Home& home, const JSON_RPC_
 }  // namespace
 
 void add_console_methods(Agent_Host& host, Agent_Home& home) {
-  host.add_method("host.environments.test", [&host, &home](const JSON_RPC_Request& r) {
-    return test_environment(host, home, r);
-  });
+  host.add_method(
+      "host.environments.test",
+      [&host, &home](const JSON_RPC_Request& r) { return test_environment(host, home, r); }, true);
   host.add_method("host.environments.list",
                   [&home](const JSON_RPC_Request& r) { return list_environments(home, r); });
   host.add_method("host.environments.add",

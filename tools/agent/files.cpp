@@ -170,14 +170,33 @@ File_Lock::~File_Lock() {
 }
 
 bool File_Lock::lock(const std::string& path, std::string& error) {
+  bool held = false;
+  return take(path, LOCK_EX, held, error);
+}
+
+bool File_Lock::try_lock(const std::string& path, bool& held, std::string& error) {
+  return take(path, LOCK_EX | LOCK_NB, held, error);
+}
+
+bool File_Lock::take(const std::string& path, int how, bool& held, std::string& error) {
+  held = false;
   fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd_ < 0) return failed("open the lock file", path, errno, error);
-  while (::flock(fd_, LOCK_EX) != 0) {
+  path_ = path;
+  while (::flock(fd_, how) != 0) {
     if (errno == EINTR) continue;
     const int e = errno;
     ::close(fd_);
     fd_ = -1;
+    held = e == EWOULDBLOCK;
     return failed("lock", path, e, error);
   }
+  return true;
+}
+
+bool File_Lock::note(const std::string& text, std::string& error) {
+  if (fd_ < 0 || ::ftruncate(fd_, 0) != 0 ||
+      ::pwrite(fd_, text.data(), text.size(), 0) != static_cast<ssize_t>(text.size()))
+    return failed("write", path_, fd_ < 0 ? EBADF : errno, error);
   return true;
 }

@@ -54,7 +54,14 @@ class File_Lock {
 
   // Creates `path` (mode 0600) when missing and waits for the lock.
   bool lock(const std::string& path, std::string& error);
+  // The same without waiting: false with `held` set when another has it.
+  bool try_lock(const std::string& path, bool& held, std::string& error);
+  // Replaces what the lock file says (who holds it), once locked.
+  bool note(const std::string& text, std::string& error);
 
  private:
+  bool take(const std::string& path, int how, bool& held, std::string& error);
+
   int fd_ = -1;
+  std::string path_;
 };

@@ -1,14 +1,6 @@
 #include "tools/agent/handler_pool.h"
 
-#include <exception>
-
-struct Handler_Pool::Job {
-  const std::function<void()>* work;
-  bool done = false;
-  std::exception_ptr thrown;
-};
-
-Handler_Pool::Handler_Pool(int threads) {
+Handler_Pool::Handler_Pool(int threads, std::size_t max_queued) : max_queued_(max_queued) {
   for (int i = 0; i < threads; ++i)
     threads_.emplace_back([this] { serve(); });
 }
@@ -18,35 +10,40 @@ Handler_Pool::~Handler_Pool() {
     std::lock_guard<std::mutex> lock(mutex_);
     stopping_ = true;
   }
-  queued_.notify_all();
+  queued_changed_.notify_all();
   for (std::thread& t : threads_)
     t.join();
 }
 
-void Handler_Pool::run(const std::function<void()>& work) {
-  Job job{&work, false, nullptr};
-  std::unique_lock<std::mutex> lock(mutex_);
-  jobs_.push_back(&job);
-  queued_.notify_one();
-  finished_.wait(lock, [&job] { return job.done; });
-  if (job.thrown) std::rethrow_exception(job.thrown);
+bool Handler_Pool::post(std::function<void()> work) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    // Work handed in but not yet taken counts against the queue only once
+    // every thread has some.
+    if (stopping_ || busy_ + jobs_.size() >= threads_.size() + max_queued_) return false;
+    jobs_.push_back(std::move(work));
+  }
+  queued_changed_.notify_one();
+  return true;
+}
+
+Handler_Pool::Load Handler_Pool::load() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return Load{threads_.size(), busy_, jobs_.size()};
 }
 
 void Handler_Pool::serve() {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
-    queued_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+    queued_changed_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
     if (jobs_.empty()) return;  // stopping, and nothing is left
-    Job* job = jobs_.front();
+    std::function<void()> work = std::move(jobs_.front());
     jobs_.pop_front();
+    ++busy_;
     lock.unlock();
-    try {
-      (*job->work)();
-    } catch (...) {
-      job->thrown = std::current_exception();
-    }
+    work();
+    work = nullptr;  // what it holds goes on this thread, unlocked
     lock.lock();
-    job->done = true;
-    finished_.notify_all();
+    --busy_;
   }
 }

@@ -8,8 +8,9 @@
 
 #include "tools/agent/commands.h"
 #include "tools/agent/console_methods.h"
-#include "tools/agent/console_service.h"
+#include "tools/agent/files.h"
 #include "tools/agent/host_session.h"
+#include "tools/agent/serve/console_service.h"
 #include "tools/agent/serve_url_file.h"
 #include "tools/agent/service_metrics.h"
 #include "tools/agent/stop_waiter.h"
@@ -82,6 +83,24 @@ int serve_command(const Command_Args& args) {
   if (a.has("--tls-cert") && !tls.load(a.value("--tls-cert"), a.value("--tls-key"), error))
     return host_fail("serve", HOST_BAD_USAGE, error);
   if (!session.open(a, true, error)) return host_fail("serve", HOST_BAD_USAGE, error);
+  // One serve a home: serve-url belongs to the one that runs.
+  const std::string home = session.home().dir();
+  File_Lock running;
+  bool held = false;
+  if (!running.try_lock(home + "/serve.lock", held, error)) {
+    if (!held) return host_fail("serve", HOST_BAD_USAGE, error);
+    secure_string other;
+    bool missing = false;
+    std::string why;
+    read_serve_url(home, other, missing, why);
+    // Its address, never its token.
+    const std::size_t token = other.find("/#token=");
+    const std::string at =
+        missing || token == secure_string::npos ? "" : " at " + std::string(other.data(), token);
+    return host_fail("serve", HOST_BAD_USAGE,
+                     "another serve runs on the home folder " + home + at +
+                         "; stop it first, or give this one --home of its own");
+  }
   add_console_methods(session.host(), session.home());
   Console_Service service(session.host());
   // The store is read afresh, as for every other use; one that cannot be
@@ -100,13 +119,11 @@ int serve_command(const Command_Args& args) {
   options.tls_chain = tls.chain();
   options.tls_key = tls.key();
   if (!service.bind(options, error)) return host_fail("serve", HOST_BAD_USAGE, error);
-  const std::string home = session.home().dir();
   if (!announce_serve_url(home, service.url(), error))
     return host_fail("serve", HOST_FAILED, error);
   set_http_exchange_observer(
       [&metrics](const HTTP_Exchange_Outcome& o) { metrics.platform_exchange(o); });
 
-  bool served = false;
   {
     Stop_Waiter waiter(
         stop_signals, [&service] { service.stop(); },
@@ -114,11 +131,9 @@ int serve_command(const Command_Args& args) {
           std::string why;
           if (!remove_serve_url(home, url, why)) host_fail("serve", HOST_FAILED, why);
         });
-    served = service.run();
+    service.run();
   }
   set_http_exchange_observer(nullptr);
   if (!remove_serve_url(home, service.url(), error)) return host_fail("serve", HOST_FAILED, error);
-  if (!served)
-    return host_fail("serve", HOST_FAILED, "the HTTP server stopped accepting connections");
   return HOST_OK;
 }

@@ -110,7 +110,21 @@ Service_Metrics::Service_Metrics(Count_Source environments)
                            .Name("process_resident_memory_bytes")
                            .Help("Resident memory size in bytes.")
                            .Register(registry_)
-                           .Add({})) {}
+                           .Add({})),
+      handler_threads_(prometheus::BuildGauge()
+                           .Name("qingcloud_agent_handler_threads")
+                           .Help("Threads that answer requests reaching the platform, by state.")
+                           .Register(registry_)),
+      queue_length_(prometheus::BuildGauge()
+                        .Name("qingcloud_agent_handler_queue_length")
+                        .Help("Requests reaching the platform that wait for a handler thread.")
+                        .Register(registry_)
+                        .Add({})),
+      connections_(prometheus::BuildGauge()
+                       .Name("qingcloud_agent_http_connections")
+                       .Help("HTTP connections open.")
+                       .Register(registry_)
+                       .Add({})) {}
 
 void Service_Metrics::request_started(const std::string& method) {
   if (method == Agent_Host::LIST_METHOD) listings_in_flight_.Increment();
@@ -134,5 +148,12 @@ std::string Service_Metrics::text() {
   environments_.Set(static_cast<double>(environments_source_()));
   double bytes = 0;
   if (resident_bytes(bytes)) resident_memory_.Set(bytes);
+  if (load_source_) {
+    const Service_Load l = load_source_();
+    handler_threads_.Add({{"state", "busy"}}).Set(static_cast<double>(l.busy));
+    handler_threads_.Add({{"state", "idle"}}).Set(static_cast<double>(l.threads - l.busy));
+    queue_length_.Set(static_cast<double>(l.queued));
+    connections_.Set(static_cast<double>(l.connections));
+  }
   return prometheus::TextSerializer().Serialize(registry_.Collect());
 }

@@ -19,6 +19,9 @@
 //   qingcloud_agent_platform_requests_total{outcome}         platform API exchanges
 //   qingcloud_agent_platform_request_duration_seconds        their duration
 //   qingcloud_agent_environments                             environments kept
+//   qingcloud_agent_handler_threads{state}                   handler threads, "busy" or "idle"
+//   qingcloud_agent_handler_queue_length                     platform requests waiting for one
+//   qingcloud_agent_http_connections                         connections open
 //   process_resident_memory_bytes                            the process's resident memory
 // A method the host does not serve is counted as "unknown"; an outcome is
 // "ok", the name of the JSON-RPC error ("invalid_params", "internal_error",
@@ -31,6 +34,15 @@ class Service_Metrics : public Request_Observer {
 
   explicit Service_Metrics(Count_Source environments);
 
+  // The service's load, read at each scrape.
+  struct Service_Load {
+    std::size_t threads = 0;
+    std::size_t busy = 0;
+    std::size_t queued = 0;
+    std::size_t connections = 0;
+  };
+  void observe_service(std::function<Service_Load()> source) { load_source_ = std::move(source); }
+
   void request_started(const std::string& method) override;
   void request_finished(const std::string& method, const json_spirit::Value& answer,
                         std::chrono::steady_clock::duration took) override;
@@ -42,6 +54,7 @@ class Service_Metrics : public Request_Observer {
 
  private:
   Count_Source environments_source_;
+  std::function<Service_Load()> load_source_;
   prometheus::Registry registry_;
   prometheus::Family<prometheus::Counter>& rpc_requests_;
   prometheus::Family<prometheus::Histogram>& rpc_durations_;
@@ -50,4 +63,7 @@ class Service_Metrics : public Request_Observer {
   prometheus::Histogram& platform_duration_;
   prometheus::Gauge& environments_;
   prometheus::Gauge& resident_memory_;
+  prometheus::Family<prometheus::Gauge>& handler_threads_;
+  prometheus::Gauge& queue_length_;
+  prometheus::Gauge& connections_;
 };

@@ -1,6 +1,6 @@
 // The host's web service over HTTP: who it lets in, what it takes, and many
 // requests at once on its handler threads, against the simulator.
-#include "tools/agent/console_service.h"
+#include "tools/agent/serve/console_service.h"
 
 #include <arpa/inet.h>
 #include <chrono>
@@ -15,13 +15,16 @@
 #include <unistd.h>
 #include <vector>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <openssl/pem.h>
 
 #include "host/json_spirit/writer.h"
+#include "testing/freed_memory_watch.h"
 #include "testing/json_text.h"
 #include "testing/program_run.h"
+#include "testing/scripted_http_server.h"
 #include "testing/simulator.h"
 #include "testing/test_certificate.h"
 #include "testing/test_host.h"
@@ -162,7 +165,7 @@ TEST_F(Console_Service_Test, LetsInOnlyItsOwnPagesWithTheToken) {
       {"a form post", "POST", "/rpc", "application/x-www-form-urlencoded", "a=b", bearer(), 415},
       {"a text post", "POST", "/rpc", "text/plain", "{}", bearer(), 415},
       {"a body over 1 MiB", "POST", "/rpc", "application/json",
-       std::string(Console_Service::MAX_BODY + 1, ' '), bearer(), 413},
+       std::string(Http_Limits().max_body + 1, ' '), bearer(), 413},
       {"the health check", "GET", "/healthz", "", "", {}, 200},
       {"the health check by another site's name", "GET", "/healthz", "", "", foreign_host, 403},
       {"the metrics without the token", "GET", "/metrics", "", "", {}, 401},
@@ -193,11 +196,17 @@ TEST_F(Console_Service_Test, LetsInOnlyItsOwnPagesWithTheToken) {
   const std::string gzip_braces(
       "\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\x03\xab\xae\x05\x00\x43\xbf\xa6\xa3\x02\x00\x00\x00",
       22);
+  const std::string host = "Host: 127.0.0.1:" + std::to_string(service.port()) + "\r\n";
   const std::pair<std::string, const char*> unbounded[] = {
       {head + "Transfer-Encoding: chunked\r\n\r\n2\r\n{}\r\n0\r\n\r\n", "HTTP/1.1 411 "},
       {head + "\r\n{}", "HTTP/1.1 411 "},
       {head + "Content-Encoding: gzip\r\nContent-Length: 22\r\n\r\n" + gzip_braces,
        "HTTP/1.1 415 "},
+      // Only GET, HEAD and POST reach the routes; the others' bodies go unread.
+      {"PRI * HTTP/2.0\r\n" + host + "\r\nSM\r\n\r\n", "HTTP/1.1 400 "},
+      {"PUT /rpc HTTP/1.1\r\n" + host + "Content-Length: 1000000000\r\n\r\n", "HTTP/1.1 405 "},
+      {"GET /nothing HTTP/1.1\r\n" + host + "Authorization: Bearer " + token + "\r\n\r\n",
+       "HTTP/1.1 404 "},
   };
   for (const auto& [request, status] : unbounded) {
     const std::string answer = exchange(service.port(), request);
@@ -354,36 +363,91 @@ TEST_F(Console_Service_Test, ServesHttpsAndOnlyThatBeyondLoopback) {
   EXPECT_EQ(foreign->status, 403);
 }
 
-// Clients that send half a request hold connection threads until their
-// time-out, never the threads that answer.
-TEST_F(Console_Service_Test, SlowClientsKeepNobodyWaiting) {
-  Console_Service guarded(host);
+// A secret typed into the console's form leaves no copy in freed memory:
+// not in the HTTP core's buffers, the request's text, its JSON values or
+// what the host makes of them.
+TEST_F(Console_Service_Test, ASecretSentThroughTheServiceLeavesNoCopyInFreedMemory) {
+  if (!testing_support::Freed_Memory_Watch::available())
+    GTEST_SKIP() << "a sanitizer's allocator cannot be watched";
+  const std::string secret = "typed-s3cret-0815";
+  const std::string body = R"({"jsonrpc":"2.0","id":1,"method":"host.environments.add","params":{
+      "boss_host":"b","api_host":"a","access_key":"K","secret_access_key":")" +
+                           secret + R"("}})";
+  std::string request =
+      "POST /rpc HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(service.port()) +
+      "\r\nAuthorization: Bearer " + service.token() +
+      "\r\nContent-Type: application/json\r\nContent-Length: " + std::to_string(body.size()) +
+      "\r\nConnection: close\r\n\r\n" + body;
+  std::string answer;
+  {
+    std::vector<std::string> watched = {secret};  // no copy of it freed while watched
+    testing_support::Freed_Memory_Watch watch(std::move(watched), true);
+    const int fd = connect_to(service.port());
+    ASSERT_EQ(::send(fd, request.data(), request.size(), 0), static_cast<ssize_t>(request.size()));
+    answer = answer_head(fd);
+    ::close(fd);
+    for (int i = 0; i < 200 && service.connections() > 0; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    secure_wipe(&request[0], request.size());
+    EXPECT_THAT(watch.hits(), ::testing::IsEmpty());
+  }
+  EXPECT_EQ(answer.rfind("HTTP/1.1 200 ", 0), 0u) << answer;
+}
+
+// A platform that takes connections and never answers holds every handler
+// thread; the host's own methods and /healthz are answered all the same,
+// and platform requests past the queue are told at once that the service
+// is busy.
+TEST_F(Console_Service_Test, APlatformThatNeverAnswersHoldsOnlyItsOwnRequests) {
+  testing_support::Scripted_HTTP_Server silent;
+  for (int i = 0; i < 3; ++i)
+    silent.script(testing_support::Scripted_Reply::silence());
+  const std::string stuck =
+      rpc(R"({"jsonrpc":"2.0","id":1,"method":"host.environments.add",
+      "params":{"boss_host":"127.0.0.1","api_host":"127.0.0.1","ssl":false,"port":)" +
+          std::to_string(silent.port()) + R"(,"access_key":"K","secret_access_key":"s"}})")
+          .get_obj()
+          .at("result")
+          .get_obj()
+          .at("uuid")
+          .get_str();
+  Console_Service held(host);
   Console_Options options;
   options.threads = 2;
-  options.io_timeout = std::chrono::seconds(2);
+  options.max_queued = 1;
   std::string error;
-  ASSERT_TRUE(guarded.bind(options, error)) << error;
-  std::thread serving([&guarded] { guarded.run(); });
+  ASSERT_TRUE(held.bind(options, error)) << error;
+  std::thread serving([&held] { held.run(); });
+  auto post = [&held](const std::string& body) {
+    httplib::Client c("127.0.0.1", held.port());
+    c.set_read_timeout(60, 0);
+    auto res =
+        c.Post("/rpc", {{"Authorization", "Bearer " + held.token()}}, body, "application/json");
+    return res ? json_value(res->body) : Value();
+  };
+  const std::string test =
+      R"({"jsonrpc":"2.0","id":7,"method":"host.environments.test","params":{"uuid":")" + stuck +
+      R"("}})";
+  std::vector<std::thread> waiting;
+  for (int i = 0; i < 3; ++i)
+    waiting.emplace_back([&] { post(test); });
+  for (int i = 0; i < 1000 && (held.load().busy < 2 || held.load().queued < 1); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(held.load().busy, 2u);
+  EXPECT_EQ(held.load().queued, 1u);
 
-  std::vector<int> slow;
-  for (int i = 0; i < 8; ++i) {
-    slow.push_back(connect_to(guarded.port()));
-    const std::string half = "POST /rpc HTTP/1.1\r\nHost: 127.0.0.1\r\n";
-    ASSERT_EQ(::send(slow.back(), half.data(), half.size(), 0), static_cast<ssize_t>(half.size()));
-  }
-  // Answered long before the slow ones time out.
-  httplib::Client quick("127.0.0.1", guarded.port());
-  quick.set_read_timeout(1, 0);
-  auto answer = quick.Post("/rpc", {{"Authorization", "Bearer " + guarded.token()}},
-                           R"({"jsonrpc":"2.0","id":1,"method":"host.environments.list"})",
-                           "application/json");
-  EXPECT_TRUE(answer && answer->status == 200) << httplib::to_string(answer.error());
-  // Then each slow one is given up.
-  for (int fd : slow) {
-    EXPECT_EQ(answer_head(fd).rfind("HTTP/1.1 400 ", 0), 0u);
-    ::close(fd);
-  }
-  guarded.stop();
+  const Value listed = post(R"({"jsonrpc":"2.0","id":8,"method":"host.environments.list"})");
+  EXPECT_EQ(listed.get_obj().at("result").get_array().size(), 2u);
+  httplib::Client health("127.0.0.1", held.port());
+  auto ok = health.Get("/healthz");
+  EXPECT_TRUE(ok && ok->status == 200);
+  EXPECT_EQ(post(test), json_value(R"({"jsonrpc":"2.0","id":7,"error":{"code":-32603,"data":null,
+      "message":"Internal error: the service is busy: its 2 handler threads are all at work and 1 requests wait; try again in a moment"}})"));
+
+  silent.release_silent();
+  for (std::thread& t : waiting)
+    t.join();
+  held.stop();
   serving.join();
 }
 
