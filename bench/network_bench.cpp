@@ -13,10 +13,14 @@
 //      proxy saw per request.
 //   2. qingcloud-agent tree --jobs 1 and --jobs 8 of 2,000 instances in two
 //      zones over the same link: the time of each and their ratio.
+//   3. qingcloud-agent client run-instance --no-wait as a user, over plain
+//      HTTP and over TLS: the round trips of the whole command and the
+//      connections it opened (RunInstances, which must never be sent twice,
+//      goes on a connection of its own).
 //
 // Every figure is printed and, with $QC_BENCH_FIGURES set, kept for the
-// summary of `make bench`.  QC_BENCH_PARTS picks the parts ("clicks,tree",
-// the default); QC_BENCH_DELAY_MS sets the delay of each direction (25);
+// summary of `make bench`.  QC_BENCH_PARTS picks the parts
+// ("clicks,tree,run", the default); QC_BENCH_DELAY_MS sets the delay of each direction (25);
 // QC_BENCH_TREE_DEPTH the depth of the walk ("all", the default: down to
 // every instance's disks, once, which takes minutes on one job; 2: the
 // zones, their hosts and the hosts' instances, three times each, too few
@@ -306,6 +310,49 @@ bool tree(Host& host, Platform& p, const std::string& depth) {
   return true;
 }
 
+// Part 3: the operator's run-instance, whole process, a few times; medians.
+bool run_instance(Platform& p, const std::string& ca_file) {
+  std::vector<std::string> args = {QINGCLOUD_AGENT_PATH,
+                                   "client",
+                                   "--host",
+                                   "127.0.0.1",
+                                   "--port",
+                                   std::to_string(p.proxy->port()),
+                                   "--access-key-id",
+                                   qingcloud_sim::DEMO_BOSS_KEY_ID,
+                                   "--as-user",
+                                   qingcloud_sim::DEMO_OPS_USER_ID,
+                                   "--zone",
+                                   p.zone,
+                                   "run-instance",
+                                   "--image",
+                                   "centos77x64a",
+                                   "--no-wait"};
+  if (p.tls) {
+    args.insert(args.end(), {"--ca-file", ca_file});
+  } else {
+    args.push_back("--no-ssl");
+  }
+  Sample s;
+  for (int i = 0; i < 5; ++i) {
+    const long long before = p.proxy->connections();
+    const Clock::time_point start = Clock::now();
+    const testing_support::Program_Result run = testing_support::run_program(
+        args, "", {{"QINGCLOUD_SECRET_ACCESS_KEY", qingcloud_sim::DEMO_BOSS_SECRET}});
+    const double ms = bench::milliseconds_since(start);
+    if (run.exit_code != 0) {
+      std::fprintf(stderr, "bench_network: run-instance failed: %s", run.err.c_str());
+      return false;
+    }
+    s.round_trips.push_back(ms / p.round_trip_ms());
+    s.connections.push_back(static_cast<double>(p.proxy->connections() - before));
+  }
+  const std::string name = std::string(p.scheme) + " client run-instance --no-wait: ";
+  bench::figure(name + "latency", bench::median(s.round_trips), "rt");
+  bench::figure(name + "connections", bench::median(s.connections), "");
+  return true;
+}
+
 int run() {
   const char* delay_text = std::getenv("QC_BENCH_DELAY_MS");
   const int delay_ms = delay_text && std::atoi(delay_text) > 0 ? std::atoi(delay_text) : 25;
@@ -344,12 +391,15 @@ int run() {
   const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
   const std::string home_dir = host.home.dir();
   const char* parts_text = std::getenv("QC_BENCH_PARTS");
-  const std::string parts = parts_text && *parts_text ? parts_text : "clicks,tree";
+  const std::string parts = parts_text && *parts_text ? parts_text : "clicks,tree,run";
   if (parts.find("clicks") != std::string::npos &&
       (!clicks(host, plain, self, home_dir, "") ||
        !clicks(host, tls, self, home_dir, certificate.pem_file())))
     return 1;
   if (parts.find("tree") != std::string::npos && !tree(host, walked, depth)) return 1;
+  if (parts.find("run") != std::string::npos &&
+      (!run_instance(plain, "") || !run_instance(tls, certificate.pem_file())))
+    return 1;
   return 0;
 }
 
