@@ -8,6 +8,7 @@
 
 #include "host/agent/global_json_rpc.h"
 #include "host/json_spirit/reader.h"
+#include "tools/agent/failure_hint.h"
 
 namespace {
 
@@ -41,6 +42,18 @@ json_spirit::Value json_rpc_error(const json_spirit::Value& id, int code,
   return JSON_RPC_Error(id, code, message, json_spirit::Value()).to_json();
 }
 
+json_spirit::Value with_cause(json_spirit::Value answer, const Request_Log& log) {
+  if (answer.type() != json_spirit::obj_type) return answer;
+  auto error = answer.get_obj().find("error");
+  if (error == answer.get_obj().end() || error->second.type() != json_spirit::obj_type)
+    return answer;
+  json_spirit::Object& e = error->second.get_obj();
+  const std::vector<std::string> lines = log.lines();
+  if (lines.empty() || (e.count("data") && !e.at("data").is_null())) return answer;
+  e["data"] = failure_cause(lines);
+  return answer;
+}
+
 Agent_Host::~Agent_Host() {
   if (serving_query_) unregister_global_json_rpc("qingcloud.query");
   if (list_) gobble_list_(list_);
@@ -72,9 +85,9 @@ bool Agent_Host::start(const Agent_Home& home, const std::string& plugin_path, s
   return true;
 }
 
-void Agent_Host::add_method(const std::string& name, Host_Method method, bool reaches_platform) {
+void Agent_Host::add_method(const std::string& name, Host_Method method, Reach reaches_platform) {
   methods_[name] = std::move(method);
-  if (reaches_platform) platform_methods_[name] = true;
+  if (reaches_platform) platform_methods_[name] = std::move(reaches_platform);
 }
 
 bool Agent_Host::reaches_platform(const json_spirit::Value& message) const {
@@ -85,7 +98,11 @@ bool Agent_Host::reaches_platform(const json_spirit::Value& message) const {
                        [this](const json_spirit::Value& one) { return reaches_platform(one); });
   }
   const std::string method = served_method(message);
-  return handler_for(method) != nullptr || platform_methods_.count(method) != 0;
+  if (handler_for(method) != nullptr) return true;
+  const auto reach = platform_methods_.find(method);
+  if (reach == platform_methods_.end()) return false;
+  const auto params = message.get_obj().find("params");
+  return reach->second(params == message.get_obj().end() ? json_spirit::Value() : params->second);
 }
 
 json_spirit::Value Agent_Host::busy_answer(const json_spirit::Value& message,
@@ -115,11 +132,12 @@ JSON_RPC_Handler* Agent_Host::handler_for(const std::string& method) const {
 json_spirit::Value Agent_Host::dispatch(JSON_RPC_Handler& handler, JSON_RPC_Object_var message) {
   auto* channel = new JSON_RPC_Collecting_Channel();
   JSON_RPC_Channel_var channel_var(channel);
+  Request_Log log;
   handler.handle_object(channel_var, message);
   std::vector<JSON_RPC_Object_var> sent = channel->sent();
   if (sent.empty()) return json_spirit::Value();
   JSON_RPC_Object& last = *sent.back();
-  if (last.kind() != JSON_RPC_Object::KIND_RESPONSE) return last.to_json();
+  if (last.kind() != JSON_RPC_Object::KIND_RESPONSE) return with_cause(last.to_json(), log);
   // A listing's result holds every node of the answer: it is moved out, not
   // copied, so the answer is held once.
   auto& response = static_cast<JSON_RPC_Response&>(last);
@@ -204,7 +222,8 @@ json_spirit::Value Agent_Host::answer_json(const json_spirit::Value& message) {
   const auto& request = static_cast<const JSON_RPC_Request&>(*parsed);
   if (auto own = methods_.find(request.method()); own != methods_.end()) {
     try {
-      json_spirit::Value answer = own->second(request);
+      Request_Log log;
+      json_spirit::Value answer = with_cause(own->second(request), log);
       if (parsed->kind() == JSON_RPC_Object::KIND_NOTIFICATION) return json_spirit::Value();
       return answer;
     } catch (const std::exception& e) {

@@ -9,6 +9,7 @@
 #include "host/json_spirit/value.h"
 #include "tools/agent/agent_home.h"
 #include "tools/agent/plugin_loader.h"
+#include "tools/agent/request_log.h"
 #include "tools/agent/request_observer.h"
 
 // The host that the plug-in's JSON-RPC handlers run in: the handlers made by
@@ -38,8 +39,10 @@ class Agent_Host {
   // request and returns the answer (a response or an error).  Added before
   // requests arrive; it may be called from several threads at once.
   using Host_Method = std::function<json_spirit::Value(const JSON_RPC_Request&)>;
-  // `reaches_platform`: its answer waits for the platform, as the plug-in's do.
-  void add_method(const std::string& name, Host_Method method, bool reaches_platform = false);
+  // Whether answering a request with these params waits for the platform,
+  // as the plug-in's do; none: never.
+  using Reach = std::function<bool(const json_spirit::Value& params)>;
+  void add_method(const std::string& name, Host_Method method, Reach reaches_platform = nullptr);
 
   // Told of every request that handle_json answers; set before requests
   // arrive, and outlives them.
@@ -81,10 +84,14 @@ class Agent_Host {
   JSON_RPC_Handler_Exterminator gobble_login_ = nullptr;
   bool serving_query_ = false;
   std::map<std::string, Host_Method> methods_;
-  std::map<std::string, bool> platform_methods_;
+  std::map<std::string, Reach> platform_methods_;
   Request_Observer* observer_ = nullptr;
 };
 
 // A JSON-RPC error answer as the host writes it.
 json_spirit::Value json_rpc_error(const json_spirit::Value& id, int code,
                                   const std::string& message);
+
+// `answer`, when it is an error without data, with what `log` kept of its
+// cause as its data (failure_cause); the code and message stay.
+json_spirit::Value with_cause(json_spirit::Value answer, const Request_Log& log);

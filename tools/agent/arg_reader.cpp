@@ -10,7 +10,16 @@ Arg_Reader::Arg_Reader(const Command_Args& args, const std::vector<std::string>&
   bool options = true;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (options && a == "--") {
+    // "--name=VALUE" is "--name VALUE".
+    const std::size_t equals = a.rfind("--", 0) == 0 ? a.find('=') : std::string::npos;
+    if (options && equals != std::string::npos) {
+      const std::string name = a.substr(0, equals);
+      if (!listed(with_value, name)) {
+        error_ = (listed(flags, name) ? name + " takes no value" : "unknown option " + name);
+        return;
+      }
+      given_[name].push_back(a.substr(equals + 1));
+    } else if (options && a == "--") {
       options = false;
     } else if (options && (a == "--help" || a == "-h")) {
       given_["--help"];

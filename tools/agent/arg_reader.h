@@ -6,8 +6,9 @@
 
 #include "tools/agent/commands.h"
 
-// The arguments of one command: options anywhere ("--name VALUE", or flags
-// without a value) and the remaining words in order.  "--" ends the options.
+// The arguments of one command: options anywhere ("--name VALUE" or
+// "--name=VALUE", or flags without a value) and the remaining words in
+// order.  "--" ends the options.
 // "--help" and "-h" are always known flags.
 class Arg_Reader {
  public:

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "host/json_spirit/reader.h"
+#include "tools/agent/arg_reader.h"
 #include "tools/agent/files.h"
 #include "tools/agent/secret_prompt.h"
 
@@ -90,58 +91,32 @@ bool choose_tls(bool ssl_given, bool no_ssl_given, bool& ssl, unsigned short& po
 }
 
 bool parse_call_args(const Command_Args& args, Call_Options& o, std::string& error) {
-  std::string action;
-  bool ssl_given = false, no_ssl_given = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    auto value = [&](std::string& out) {
-      if (i + 1 >= args.size()) {
-        error = a + " needs a value";
-        return false;
-      }
-      out = args[++i];
-      return true;
-    };
-    std::string text;
-    if (a == "--help" || a == "-h") {
-      o.help = true;
-    } else if (a == "--host") {
-      if (!value(o.host)) return false;
-    } else if (a == "--port") {
-      if (!value(text)) return false;
-      if (!parse_port(text, o.port)) {
-        error = "--port wants a number from 1 to 65535, not '" + text + "'";
-        return false;
-      }
-    } else if (a == "--ssl") {
-      ssl_given = true;
-    } else if (a == "--no-ssl") {
-      no_ssl_given = true;
-    } else if (a == "--ca-file") {
-      if (!value(o.ca_file)) return false;
-    } else if (a == "--proxy") {
-      if (!value(o.proxy)) return false;
-    } else if (a == "--boss") {
-      o.boss = true;
-    } else if (a == "--access-key-id") {
-      if (!value(text)) return false;
-      o.access_key_id.assign(text.data(), text.size());
-    } else if (a == "--secret-file") {
-      if (!value(o.secret_file)) return false;
-    } else if (a.rfind("--secret", 0) == 0) {
-      error =
-          "the secret is not taken from the command line; use QINGCLOUD_SECRET_ACCESS_KEY "
-          "or --secret-file";
-      return false;
-    } else if (a.rfind("--", 0) == 0) {
-      error = "unknown option " + a;
-      return false;
-    } else if (action.empty()) {
-      action = a;
-    } else if (!add_param(a, o.params, error)) {
-      return false;
-    }
+  const Arg_Reader a(
+      args, {"--host", "--port", "--ca-file", "--proxy", "--access-key-id", "--secret-file"},
+      {"--ssl", "--no-ssl", "--boss"});
+  if (!a.ok()) {
+    error = a.error().rfind("unknown option --secret", 0) == 0
+                ? "the secret is not taken from the command line; use "
+                  "QINGCLOUD_SECRET_ACCESS_KEY or --secret-file"
+                : a.error();
+    return false;
   }
+  o.help = a.has("--help");
+  o.host = a.value("--host");
+  o.ca_file = a.value("--ca-file");
+  o.proxy = a.value("--proxy");
+  o.secret_file = a.value("--secret-file");
+  o.boss = a.has("--boss");
+  const std::string key_id = a.value("--access-key-id");
+  o.access_key_id.assign(key_id.data(), key_id.size());
+  if (a.has("--port") && !parse_port(a.value("--port"), o.port)) {
+    error = "--port wants a number from 1 to 65535, not '" + a.value("--port") + "'";
+    return false;
+  }
+  const std::vector<std::string>& words = a.words();
+  const std::string action = words.empty() ? std::string() : words.front();
+  for (std::size_t i = 1; i < words.size(); ++i)
+    if (!add_param(words[i], o.params, error)) return false;
   if (o.help) return true;
   if (o.host.empty()) {
     error = "--host is missing";
@@ -150,7 +125,8 @@ bool parse_call_args(const Command_Args& args, Call_Options& o, std::string& err
   } else if (action.empty()) {
     error = "ACTION is missing";
   }
-  if (!error.empty() || !choose_tls(ssl_given, no_ssl_given, o.ssl, o.port, error)) return false;
+  if (!error.empty() || !choose_tls(a.has("--ssl"), a.has("--no-ssl"), o.ssl, o.port, error))
+    return false;
   o.params["action"] = action;
   // What the clients add to every call, unless the command line says otherwise.
   o.params.emplace("version", 1);

@@ -79,7 +79,7 @@ class Console:
         assert not status, f"{node_type} {moid} did not open: {status}"
         return item
 
-    def add_environment(self, port, secret):
+    def add_environment(self, port, secret, keep_anyway=False):
         form = self.find("#add-form")
         # The demo platform speaks plain HTTP.
         tls = form.find_element(By.NAME, "ssl")
@@ -93,6 +93,9 @@ class Console:
             field.send_keys(value)
         rows = len(self.driver.find_elements(By.CSS_SELECTOR, "#env-rows tr"))
         form.find_element(By.ID, "add-button").click()
+        if keep_anyway:
+            # Its login test fails: kept all the same when asked.
+            self.find("#keep-anyway").click()
         self.text_in("#add-result", "added")
         self.wait.until(lambda d: len(d.find_elements(By.CSS_SELECTOR, "#env-rows tr")) > rows)
         # The new environment is the one chosen for browsing.
@@ -184,7 +187,7 @@ def main():
 
         # A wrong secret: the platform's refusal, in words, and a tree that
         # says why it cannot be shown.
-        wrong = console.add_environment(sim_port, "not-the-secret")
+        wrong = console.add_environment(sim_port, "not-the-secret", keep_anyway=True)
         refusal = console.test_connection(wrong)
         assert "errno=1200, AuthFailure, signature not matched" in refusal, refusal
         console.text_in("#tree-error", "Failed to login qingcloud (error -32603)")

@@ -4,6 +4,9 @@
 
 #include "host/json_spirit/object_get.h"
 #include "support/secure_string.h"
+#include "tools/agent/failure_hint.h"
+#include "tools/agent/host_session.h"
+#include "tools/agent/request_log.h"
 #include "tools/agent/settings_args.h"
 
 namespace {
@@ -29,7 +32,8 @@ Value list_environments(const Agent_Home& home, const JSON_RPC_Request& request)
   json_spirit::Array out;
   for (const auto& [uuid, settings] : envs) {
     Object shown{{"uuid", uuid}};
-    for (const char* key : {"boss_host", "api_host", "port", "ssl", "version", "access_key"}) {
+    for (const char* key :
+         {"name", "boss_host", "api_host", "port", "ssl", "version", "access_key"}) {
       if (const Value* v = json_spirit::object_get_value(settings, key)) shown[key] = *v;
     }
     out.push_back(std::move(shown));
@@ -37,11 +41,19 @@ Value list_environments(const Agent_Home& home, const JSON_RPC_Request& request)
   return result(request, std::move(out));
 }
 
-Value add_environment(Agent_Home& home, const JSON_RPC_Request& request) {
+// Whether the settings of an add are tested before they are kept: unless
+// "test" is false.
+bool tested(const Object& params) {
+  bool test = true;
+  json_spirit::object_get(params, "test", test);
+  return test;
+}
+
+Value add_environment(Agent_Host& host, Agent_Home& home, const JSON_RPC_Request& request) {
   if (request.params().type() != json_spirit::obj_type)
     return invalid(request, "params type must be object");
   const Object& p = request.params().get_obj();
-  std::string boss_host, api_host, key_id, version = "5.1.1", uuid;
+  std::string boss_host, api_host, key_id, version = "5.1.1", uuid, name;
   bool ssl = true;  // towards the platform, TLS unless told otherwise
   json_spirit::object_get(p, "ssl", ssl);
   std::int64_t port = ssl ? 443 : 80;
@@ -56,16 +68,45 @@ Value add_environment(Agent_Home& home, const JSON_RPC_Request& request) {
   if (p.count("port") && (!json_spirit::object_get(p, "port", port) || port < 1 || port > 65535))
     return invalid(request, "port must be a number from 1 to 65535");
   json_spirit::object_get(p, "version", version);
+  json_spirit::object_get(p, "name", name);
   if (!json_spirit::object_get(p, "uuid", uuid) || uuid.empty()) uuid = new_uuid();
+  std::string error;
+  if (!check_host(boss_host, "boss_host", error) || !check_host(api_host, "api_host", error))
+    return invalid(request, error);
 
-  std::string cipher, error;
+  std::string cipher;
   if (!home.encrypt(secure_string(*secret_text), cipher, error)) return invalid(request, error);
-  Object settings =
-      settings_object(version, boss_host, api_host, static_cast<int>(port), ssl, key_id, cipher);
+  Object settings = settings_object(version, boss_host, api_host, static_cast<int>(port), ssl,
+                                    key_id, cipher, name);
   if (!settings_within_limits(uuid, settings, false, error)) return invalid(request, error);
+  Agent_Home::Environments kept;
+  if (!home.environments(kept, error))
+    return json_rpc_error(request.id(), JSON_RPC_INTERNAL_ERROR, "Internal error: " + error);
+  const std::string same = same_settings_as(kept, uuid, settings);
+  if (tested(p)) {
+    Request_Log log;
+    const Value answer = host.request(Agent_Host::LOGIN_METHOD, settings, request.id());
+    std::string why = answer_error(answer);
+    if (why.empty()) {
+      const Object& outcome = answer.get_obj().at("result").get_obj();
+      if (outcome.count("status") && outcome.at("status") != Value(true))
+        why = outcome.count("message") && outcome.at("message").type() == json_spirit::str_type
+                  ? outcome.at("message").get_str()
+                  : "no reason given";
+    }
+    if (!why.empty()) {
+      Value failed =
+          json_rpc_error(request.id(), JSON_RPC_INTERNAL_ERROR,
+                         "Internal error: the login test failed, nothing was kept: " + why);
+      failed.get_obj()["error"].get_obj()["data"] = failure_cause(log.lines());
+      return failed;
+    }
+  }
   if (!home.put(uuid, std::move(settings), error))
     return json_rpc_error(request.id(), JSON_RPC_INTERNAL_ERROR, "Internal error: " + error);
-  return result(request, Object{{"uuid", uuid}});
+  Object added{{"uuid", uuid}};
+  if (!same.empty()) added["same_as"] = same;  // kept all the same; the console says so
+  return result(request, std::move(added));
 }
 
 Value remove_environment(Agent_Home& home, const JSON_RPC_Request& request) {
@@ -86,7 +127,19 @@ Value test_environment(Agent_Host& host, const Agent_Home& home, const JSON_RPC_
     return invalid(request, "uuid is missing");
   Object settings;
   if (!home.environment(uuid, settings)) return invalid(request, "no environment " + uuid);
-  return host.request(Agent_Host::LOGIN_METHOD, settings, request.id());
+  Request_Log log;
+  Value answer = host.request(Agent_Host::LOGIN_METHOD, settings, request.id());
+  // A failed test is a result: the cause goes beside its message.
+  if (answer.type() != json_spirit::obj_type) return answer;
+  auto result = answer.get_obj().find("result");
+  if (result != answer.get_obj().end() && result->second.type() == json_spirit::obj_type) {
+    Object& outcome = result->second.get_obj();
+    if (outcome.count("status") && outcome.at("status") == Value(false)) {
+      for (auto& [key, value] : failure_cause(log.lines()))
+        outcome[key] = std::move(value);
+    }
+  }
+  return answer;
 }
 
 }  // namespace
@@ -94,11 +147,16 @@ Value test_environment(Agent_Host& host, const Agent_Home& home, const JSON_RPC_
 void add_console_methods(Agent_Host& host, Agent_Home& home) {
   host.add_method(
       "host.environments.test",
-      [&host, &home](const JSON_RPC_Request& r) { return test_environment(host, home, r); }, true);
+      [&host, &home](const JSON_RPC_Request& r) { return test_environment(host, home, r); },
+      [](const Value&) { return true; });
   host.add_method("host.environments.list",
                   [&home](const JSON_RPC_Request& r) { return list_environments(home, r); });
-  host.add_method("host.environments.add",
-                  [&home](const JSON_RPC_Request& r) { return add_environment(home, r); });
+  host.add_method(
+      "host.environments.add",
+      [&host, &home](const JSON_RPC_Request& r) { return add_environment(host, home, r); },
+      [](const Value& params) {
+        return params.type() != json_spirit::obj_type || tested(params.get_obj());
+      });
   host.add_method("host.environments.remove",
                   [&home](const JSON_RPC_Request& r) { return remove_environment(home, r); });
 }

@@ -55,6 +55,48 @@ int host_fail(const char* command, int code, const std::string& line) {
   return code;
 }
 
+std::string failure_reason(const json_spirit::Object& cause) {
+  auto hint = cause.find("hint");
+  if (hint != cause.end() && hint->second.type() == json_spirit::str_type)
+    return hint->second.get_str();
+  auto log = cause.find("log");
+  if (log == cause.end() || log->second.type() != json_spirit::array_type ||
+      log->second.get_array().empty() ||
+      log->second.get_array().back().type() != json_spirit::str_type)
+    return std::string();
+  std::string line = log->second.get_array().back().get_str();
+  // "dir/file.cpp:123: text." -> "text"
+  const std::size_t colon = line.find(": ");
+  if (colon != std::string::npos && line.rfind(':', colon - 1) != std::string::npos &&
+      line.find(' ') > colon)
+    line.erase(0, colon + 2);
+  if (!line.empty() && line.back() == '.') line.pop_back();
+  return line;
+}
+
+std::string answer_reason(const json_spirit::Value& answer) {
+  if (answer.type() != json_spirit::obj_type) return std::string();
+  const json_spirit::Object& o = answer.get_obj();
+  auto error = o.find("error");
+  if (error != o.end() && error->second.type() == json_spirit::obj_type) {
+    auto data = error->second.get_obj().find("data");
+    if (data != error->second.get_obj().end() && data->second.type() == json_spirit::obj_type)
+      return failure_reason(data->second.get_obj());
+    return std::string();
+  }
+  auto result = o.find("result");
+  if (result != o.end() && result->second.type() == json_spirit::obj_type)
+    return failure_reason(result->second.get_obj());
+  return std::string();
+}
+
+int answer_fail(const char* command, const json_spirit::Value& answer) {
+  host_fail(command, HOST_FAILED, answer_error(answer));
+  const std::string reason = answer_reason(answer);
+  if (!reason.empty()) host_fail(command, HOST_FAILED, reason);
+  return HOST_FAILED;
+}
+
 std::string answer_error(const json_spirit::Value& answer) {
   if (answer.type() != json_spirit::obj_type) return "no answer";
   const json_spirit::Object& o = answer.get_obj();

@@ -55,3 +55,13 @@ int host_fail(const char* command, int code, const std::string& line);
 // The error of a JSON-RPC answer as one line ("error CODE: MESSAGE"), or ""
 // when the answer is a result.
 std::string answer_error(const json_spirit::Value& answer);
+
+// Why a failure happened, from what the host added to it (an error's data,
+// or a failed login test's result): the hint, else the last line logged,
+// without its source location; "" when nothing was.
+std::string failure_reason(const json_spirit::Object& cause);
+std::string answer_reason(const json_spirit::Value& answer);
+
+// Prints the error of `answer` and then its reason, each on a line of its
+// own; returns HOST_FAILED.
+int answer_fail(const char* command, const json_spirit::Value& answer);

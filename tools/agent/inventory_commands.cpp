@@ -1,10 +1,13 @@
 // qingcloud-agent ls, search and tree: the console's inventory requests
 // through the plug-in's list handler.
+#include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
+#include <pthread.h>
 #include <queue>
 #include <string>
 #include <thread>
@@ -53,19 +56,28 @@ const char* const TREE_USAGE =
     "options:\n"
     "  --view V    hosts (default), vms or recovery\n"
     "  --depth N   stop N levels below the top (default: the whole tree)\n"
-    "  --jobs N    expand up to N nodes at once, 1 to 64 (default 4); the tree prints the same\n";
+    "  --jobs N    expand up to N nodes at once, 1 to 64 (default 4); the tree prints the same\n"
+    "Interrupted (SIGINT), it ends after the line it is printing, with exit status 130.\n";
 const char* const TREE_EXAMPLE =
     "\nexample:\n  qingcloud-agent tree 3f0c8a5e-1b2d-4c6e-9f7a-0123456789ab --view vms\n";
 
-// Sends one list request; prints the error line and gives null on failure.
+// Sends one list request; prints the error line and its reason and gives
+// null on failure.
 Value list_request(const char* command, Host_Session& session, Object params) {
   const Value answer = session.host().request(Agent_Host::LIST_METHOD, params);
-  const std::string failed = answer_error(answer);
-  if (!failed.empty()) {
-    host_fail(command, HOST_FAILED, failed);
+  if (!answer_error(answer).empty()) {
+    answer_fail(command, answer);
     return Value();
   }
   return answer.get_obj().at("result");
+}
+
+// An environment the home does not keep is named before anything is sent.
+bool kept(const char* command, Host_Session& session, const std::string& uuid) {
+  Object ignored;
+  if (session.home().environment(uuid, ignored)) return true;
+  host_fail(command, HOST_FAILED, "no environment " + uuid);
+  return false;
 }
 
 void print_nodes(const Value& nodes, bool table) {
@@ -80,6 +92,22 @@ void print_nodes(const Value& nodes, bool table) {
 
 int usage_error(const char* command, const std::string& why) {
   return host_fail(command, HOST_BAD_USAGE, why + " (see qingcloud-agent " + command + " --help)");
+}
+
+// Set by SIGINT while a tree is printed.
+volatile std::sig_atomic_t interrupted = 0;
+
+void on_interrupt(int) {
+  interrupted = 1;
+}
+
+// Interrupted, the walk ends at a line's end: the lines printed so far are
+// written out whole, and the process ends with the shell's status for
+// SIGINT.  The requests still out are not waited for.
+void end_if_interrupted() {
+  if (!interrupted) return;
+  std::fflush(stdout);
+  std::_Exit(130);
 }
 
 std::string member(const Value& node, const char* key) {
@@ -118,8 +146,17 @@ class Tree_Walker {
   int walk() {
     top_ = std::make_unique<Expansion>();
     ready_.push(top_.get());
+    // SIGINT is for the printer alone: the workers are made with it blocked.
+    struct sigaction act {};
+    act.sa_handler = on_interrupt;
+    sigaction(SIGINT, &act, nullptr);
+    sigset_t sigint, before;
+    sigemptyset(&sigint);
+    sigaddset(&sigint, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &sigint, &before);
     for (int i = 0; i < jobs_; ++i)
       workers_.emplace_back([this] { work(); });
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
     const Value& zones = answer(*top_);
     if (zones.is_null()) return HOST_FAILED;
     print_level(*top_, 0);
@@ -136,8 +173,9 @@ class Tree_Walker {
     int level = 0;                 // of the nodes it lists
     std::string type, moid, zone;  // what it lists: the zones with no type
     bool done = false;
-    Value nodes;        // null when it failed
-    std::string error;  // the error line when it failed
+    Value nodes;         // null when it failed
+    std::string error;   // the error line when it failed
+    std::string reason;  // and why, when the host knows
     // Per node, its expansion or null; a user's networks, one per zone.
     std::vector<std::unique_ptr<Expansion>> children;
   };
@@ -177,7 +215,10 @@ class Tree_Walker {
     try {
       Value answer = session_.host().request(Agent_Host::LIST_METHOD, params);
       e.error = answer_error(answer);
-      if (e.error.empty()) e.nodes = std::move(answer.get_obj()["result"]);
+      if (e.error.empty())
+        e.nodes = std::move(answer.get_obj()["result"]);
+      else
+        e.reason = answer_reason(answer);
     } catch (const std::exception& ex) {
       e.error = ex.what();
     }
@@ -236,10 +277,12 @@ class Tree_Walker {
   const Value& answer(const Expansion& e) {
     {
       std::unique_lock<std::mutex> lock(mutex_);
-      answered_.wait(lock, [&e] { return e.done; });
+      while (!answered_.wait_for(lock, std::chrono::milliseconds(100), [&e] { return e.done; }))
+        end_if_interrupted();
     }
     if (e.nodes.is_null()) {
       host_fail("tree", HOST_FAILED, e.error);
+      if (!e.reason.empty()) host_fail("tree", HOST_FAILED, e.reason);
       ++failures_;
     }
     return e.nodes;
@@ -249,6 +292,7 @@ class Tree_Walker {
     std::size_t i = 0;
     for (const Value& node : e.nodes.get_array()) {
       std::printf("%*s%s\n", 2 * level, "", node_line(node, false).c_str());
+      end_if_interrupted();
       // Taken out, so that the branch goes once it is printed.
       const std::unique_ptr<Expansion> children = std::move(e.children[i++]);
       if (!children) continue;
@@ -263,12 +307,15 @@ class Tree_Walker {
     std::size_t next = 0;
     for (const Value& user : users.get_array()) {
       std::printf("%s\n", node_line(user).c_str());
+      end_if_interrupted();
       if (depth_ < 1) continue;
       for (std::size_t z = 0; z < zones.get_array().size(); ++z) {
         const Value& vxnets = answer(*users_->children[next++]);
         if (vxnets.is_null()) continue;
-        for (const Value& vxnet : vxnets.get_array())
+        for (const Value& vxnet : vxnets.get_array()) {
           std::printf("  %s\n", node_line(vxnet).c_str());
+          end_if_interrupted();
+        }
       }
     }
   }
@@ -301,9 +348,14 @@ int ls_command(const Command_Args& args) {
     return HOST_OK;
   }
   if (a.words().size() != 1) return usage_error("ls", "want one UUID");
+  const std::string type = a.value("--type");
+  // What lies below a zone is asked for in its zone.
+  if ((type == "HostSystem" || type == "VirtualMachine" || type == "Vxnet") && !a.has("--zone"))
+    return usage_error("ls", "--type " + type + " lists what lies in one zone: --zone is needed");
   Host_Session session;
   std::string error;
   if (!session.open(a, true, error)) return host_fail("ls", HOST_BAD_USAGE, error);
+  if (!kept("ls", session, a.words()[0])) return HOST_FAILED;
   const Value nodes = list_request("ls", session,
                                    Object{{"uuid", a.words()[0]},
                                           {"subtype", "inventory"},
@@ -328,6 +380,7 @@ int search_command(const Command_Args& args) {
   Host_Session session;
   std::string error;
   if (!session.open(a, true, error)) return host_fail("search", HOST_BAD_USAGE, error);
+  if (!kept("search", session, a.words()[0])) return HOST_FAILED;
   const Value nodes = list_request("search", session,
                                    Object{{"uuid", a.words()[0]},
                                           {"subtype", "search"},
@@ -363,5 +416,6 @@ int tree_command(const Command_Args& args) {
   Host_Session session;
   std::string error;
   if (!session.open(a, true, error)) return host_fail("tree", HOST_BAD_USAGE, error);
+  if (!kept("tree", session, a.words()[0])) return HOST_FAILED;
   return Tree_Walker(session, a.words()[0], view, std::atoi(depth_text.c_str()), jobs).walk();
 }

@@ -4,7 +4,9 @@
 
 #include "host/json_spirit/writer.h"
 #include "tools/agent/commands.h"
+#include "tools/agent/failure_hint.h"
 #include "tools/agent/host_session.h"
+#include "tools/agent/request_log.h"
 #include "tools/agent/settings_args.h"
 #include "tools/agent/terminal_text.h"
 
@@ -53,12 +55,16 @@ int login_test_command(const Command_Args& args) {
     return host_fail("login-test", HOST_FAILED, "no environment " + a.words()[0]);
   }
 
+  Request_Log log;
   const json_spirit::Value answer = session.host().request(Agent_Host::LOGIN_METHOD, settings);
-  const std::string failed = answer_error(answer);
-  if (!failed.empty()) return host_fail("login-test", HOST_FAILED, failed);
+  if (!answer_error(answer).empty()) return answer_fail("login-test", answer);
   const json_spirit::Value& result = answer.get_obj().at("result");
   std::printf("%s\n", printable_json(json_spirit::JSON_Dump(result, true).str()).c_str());
   const bool ok = result.type() == json_spirit::obj_type && result.get_obj().count("status") &&
                   result.get_obj().at("status") == json_spirit::Value(true);
-  return ok ? HOST_OK : HOST_FAILED;
+  if (ok) return HOST_OK;
+  // The plug-in's answer is printed as it is; why it failed comes after.
+  const std::string reason = failure_reason(failure_cause(log.lines()));
+  if (!reason.empty()) host_fail("login-test", HOST_FAILED, reason);
+  return HOST_FAILED;
 }

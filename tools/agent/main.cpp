@@ -7,6 +7,7 @@
 #include <sys/prctl.h>
 
 #include "tools/agent/commands.h"
+#include "tools/agent/terminal_text.h"
 
 namespace {
 
@@ -104,6 +105,12 @@ int main(int argc, char** argv) {
     usage(stderr);
     return 2;
   }
+  // A mistake gets one line that names it, not the whole usage.
+  auto mistake = [](const std::string& line) {
+    std::fprintf(stderr, "qingcloud-agent: %s (see qingcloud-agent --help)\n",
+                 printable(line).c_str());
+    return 2;
+  };
   const std::string first = argv[1];
   if (first == "--version") {
     std::printf("qingcloud-agent %s\n", QC_VERSION);
@@ -114,14 +121,13 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (first == "help") {
+    if (argc > 3) return mistake("help takes one command");
     const Command* c = find(argv[2]);
-    if (!c || argc > 3) {
-      usage(stderr);
-      return 2;
-    }
+    if (!c) return mistake(std::string("no command '") + argv[2] + "'");
     return c->run(Command_Args{"--help"});
   }
   if (const Command* c = find(argv[1])) return c->run(Command_Args(argv + 2, argv + argc));
-  usage(stderr);
-  return 2;
+  if (first.rfind("-", 0) == 0)
+    return mistake("the command comes first, its options after it, not " + first);
+  return mistake("no command '" + first + "'");
 }

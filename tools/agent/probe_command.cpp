@@ -5,7 +5,9 @@
 
 #include "host/agent/instance_handler.h"
 #include "host/json_spirit/writer.h"
+#include "tools/agent/arg_reader.h"
 #include "tools/agent/commands.h"
+#include "tools/agent/host_session.h"
 #include "tools/agent/plugin_loader.h"
 
 namespace {
@@ -29,40 +31,31 @@ const char* const USAGE =
 // Loads the plug-in, makes its instance handler through the exported factory,
 // probes it and prints each instance, its state and the logon result.
 int probe_command(const Command_Args& args) {
-  std::string path = Plugin_Library::default_path();
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--plugin" && i + 1 < args.size()) {
-      path = args[++i];
-    } else if (args[i] == "--help" || args[i] == "-h") {
-      std::printf("%s", USAGE);
-      return 0;
-    } else {
-      std::fprintf(stderr, "%s", USAGE);
-      return 2;
-    }
+  const Arg_Reader a(args, {"--plugin"}, {});
+  if (!a.ok() || !a.words().empty())
+    return host_fail(
+        "probe", HOST_BAD_USAGE,
+        (a.ok() ? "takes no arguments" : a.error()) + " (see qingcloud-agent probe --help)");
+  if (a.has("--help")) {
+    std::printf("%s", USAGE);
+    return HOST_OK;
   }
-
+  const std::string path = a.value("--plugin", Plugin_Library::default_path());
   Plugin_Library plugin;
-  if (!plugin.open(path)) {
-    std::fprintf(stderr, "cannot load plug-in: %s\n", plugin.error().c_str());
-    return 1;
-  }
+  if (!plugin.open(path))
+    return host_fail("probe", HOST_BAD_USAGE,
+                     "cannot load the plug-in " + path + ": " + plugin.error());
   auto make = reinterpret_cast<Instance_Handler_Factory>(plugin.symbol(FACTORY));
-  if (!make) {
-    std::fprintf(stderr, "plug-in has no %s: %s\n", FACTORY, plugin.error().c_str());
-    return 1;
-  }
+  if (!make)
+    return host_fail("probe", HOST_BAD_USAGE,
+                     std::string("the plug-in has no ") + FACTORY + ": " + plugin.error());
   Instance_Handler_Exterminator gobble = nullptr;
   Instance_Handler* handler = make(&gobble);
-  if (!handler) {
-    std::fprintf(stderr, "%s failed: %s\n", FACTORY, std::strerror(errno));
-    return 1;
-  }
-  if (!gobble) {
-    // Without its deleter the handler cannot be given back; it is left as is.
-    std::fprintf(stderr, "%s gave no deleter\n", FACTORY);
-    return 1;
-  }
+  if (!handler)
+    return host_fail("probe", HOST_FAILED,
+                     std::string(FACTORY) + " failed: " + std::strerror(errno));
+  // Without its deleter the handler cannot be given back; it is left as is.
+  if (!gobble) return host_fail("probe", HOST_BAD_USAGE, std::string(FACTORY) + " gave no deleter");
 
   instances_type instances;
   int probed = handler->probe_instances(instances);
@@ -80,5 +73,5 @@ int probe_command(const Command_Args& args) {
     std::printf("  logon:   %d\n", logon);
   }
   gobble(handler);
-  return probed == 0 ? 0 : 1;
+  return probed == 0 ? HOST_OK : HOST_FAILED;
 }

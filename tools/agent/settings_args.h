@@ -23,6 +23,7 @@ bool has_settings(const Arg_Reader& args);
 // takes its owner's identity then, and a secret file of root's alone must
 // still be readable.
 struct Settings_Args {
+  std::string name;  // optional, for people
   std::string boss_host;
   std::string api_host;
   std::string key_id;
@@ -39,9 +40,19 @@ bool read_settings_args(const Arg_Reader& args, Settings_Args& read, std::string
 bool settings_from_args(const Settings_Args& args, const Agent_Home& home,
                         json_spirit::Object& settings, std::string& error);
 
+// Whether `host` is a host name or an IP address, as the settings take them:
+// no scheme, no path and no port (those go elsewhere).  False with the line
+// that says which, naming the field as `field`.
+bool check_host(const std::string& host, const std::string& field, std::string& error);
+
+// The kept environment, other than `uuid`, that reaches the same platform
+// with the same key (hosts, port, TLS and access key id), or "".
+std::string same_settings_as(const Agent_Home::Environments& kept, const std::string& uuid,
+                             const json_spirit::Object& settings);
+
 // Whether every field of an environment (its uuid beside its settings) is
-// within its length (hosts 253 bytes, as DNS names are; key ids, versions
-// and uuids 64; the encrypted secret 1024).  False with the field named in
+// within its length (hosts 253 bytes, as DNS names are; names, key ids,
+// versions and uuids 64; the encrypted secret 1024).  False with the field named in
 // `error`: as its command-line option with `as_options`, else as its key.
 bool settings_within_limits(const std::string& uuid, const json_spirit::Object& settings,
                             bool as_options, std::string& error);
@@ -49,4 +60,5 @@ bool settings_within_limits(const std::string& uuid, const json_spirit::Object& 
 // The JSON form of the settings with the secret already encrypted (`cipher`).
 json_spirit::Object settings_object(const std::string& version, const std::string& boss_host,
                                     const std::string& api_host, int port, bool ssl,
-                                    const std::string& key_id, const std::string& cipher);
+                                    const std::string& key_id, const std::string& cipher,
+                                    const std::string& name = std::string());

@@ -44,10 +44,13 @@ function busy(delta) {
   document.body.classList.toggle('busy', pending > 0);
 }
 
+// A JSON-RPC error; the host adds to its data why it happened, when it
+// knows: {log: [the plug-in's lines], hint: "what to do"}.
 class RpcError extends Error {
   constructor(error) {
     super(`${error.message} (error ${error.code})`);
     this.code = error.code;
+    this.data = error.data || null;
   }
 }
 
@@ -156,11 +159,29 @@ function addEnvironment(event) {
     secret_access_key: data.get('secret_access_key'),
     version: data.get('version').trim(),
   };
-  guarded($('add-button'), $('add-result'), async () => {
-    const added = await rpc('host.environments.add', params);
-    form.elements.secret_access_key.value = '';
-    $('add-result').className = 'result ok';
-    $('add-result').textContent = 'added';
+  keep(params);
+}
+
+// Keeps the settings once their login test passes; when it fails, says why
+// and offers to keep them untested.
+function keep(params) {
+  const out = $('add-result');
+  guarded($('add-button'), out, async () => {
+    let added;
+    try {
+      added = await rpc('host.environments.add', params);
+    } catch (e) {
+      if (!(e instanceof RpcError) || !e.data || params.test === false) throw e;
+      out.className = 'result error';
+      out.textContent = e.data.hint ? `${e.message}: ${e.data.hint}` : e.message;
+      const anyway = element('button', {type: 'button', id: 'keep-anyway'}, 'keep anyway');
+      anyway.addEventListener('click', () => keep({...params, test: false}));
+      out.append(' ', anyway);
+      return;
+    }
+    $('add-form').elements.secret_access_key.value = '';
+    out.className = 'result ok';
+    out.textContent = 'added';
     await loadEnvironments();
     $('env-select').value = added.uuid;
     loadTree();

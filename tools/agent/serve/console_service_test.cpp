@@ -21,6 +21,7 @@
 #include <openssl/pem.h>
 
 #include "host/json_spirit/writer.h"
+#include "testing/canary.h"
 #include "testing/freed_memory_watch.h"
 #include "testing/json_text.h"
 #include "testing/program_run.h"
@@ -241,7 +242,7 @@ TEST_F(Console_Service_Test, AnswersJsonRpcAndGoesOn) {
       {big_batch,
        R"({"jsonrpc":"2.0","id":null,"error":{"code":-32600,"message":"Invalid Request: a batch holds at most 100 requests","data":null}})"},
       {R"({"jsonrpc":"2.0","id":9,"method":"host.environments.add","params":{"uuid":"tls",
-          "boss_host":"b","api_host":"a","access_key":"K","secret_access_key":"s"}})",
+          "boss_host":"b","api_host":"a","access_key":"K","secret_access_key":"s","test":false}})",
        R"({"jsonrpc":"2.0","id":9,"result":{"uuid":"tls"}})"},
   };
   for (const Case& c : cases)
@@ -363,6 +364,55 @@ TEST_F(Console_Service_Test, ServesHttpsAndOnlyThatBeyondLoopback) {
   EXPECT_EQ(foreign->status, 403);
 }
 
+// A listing that fails carries its cause: the plug-in's log lines of that
+// request and the hint they lead to, never a secret; the code and message
+// stay the handler's.
+TEST_F(Console_Service_Test, AFailedListingSaysWhy) {
+  int closed_port = 0;
+  {
+    testing_support::Scripted_HTTP_Server gone;
+    closed_port = gone.port();
+  }
+  const std::string wrong_secret = "not-the-secret-4711";
+  testing_support::add_canary(wrong_secret);
+  const std::string port = std::to_string(sim().port());
+  const struct {
+    const char* what;
+    std::string settings;  // besides the hosts and the key id
+    std::string hint;
+  } cases[] = {
+      {"nothing listens",
+       R"("ssl":false,"port":)" + std::to_string(closed_port) + R"(,"secret_access_key":")" +
+           Simulator::BOSS_SECRET + "\"",
+       "nothing listens at 127.0.0.1:" + std::to_string(closed_port)},
+      {"TLS against plain HTTP",
+       R"("ssl":true,"port":)" + port + R"(,"secret_access_key":")" + Simulator::BOSS_SECRET + "\"",
+       "the endpoint at 127.0.0.1:" + port + " speaks plain HTTP"},
+      {"a wrong secret",
+       R"("ssl":false,"port":)" + port + R"(,"secret_access_key":")" + wrong_secret + "\"",
+       "the platform does not know the access key id, or the secret is not its"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const Value added =
+        rpc(R"({"jsonrpc":"2.0","id":1,"method":"host.environments.add",
+        "params":{"boss_host":"127.0.0.1","api_host":"127.0.0.1","access_key":")" +
+            std::string(Simulator::BOSS_KEY_ID) + "\",\"test\":false," + c.settings + "}}");
+    const std::string env = added.get_obj().at("result").get_obj().at("uuid").get_str();
+    const Value answer = rpc(R"({"jsonrpc":"2.0","id":2,"method":"qingcloud.list","params":{
+        "uuid":")" + env + R"(","subtype":"inventory","view":"hosts"}})");
+    const json_spirit::Object& error = answer.get_obj().at("error").get_obj();
+    EXPECT_EQ(error.at("code"), Value(-32603));
+    EXPECT_EQ(error.at("message"), Value("Failed to login qingcloud"));
+    const json_spirit::Object& data = error.at("data").get_obj();
+    EXPECT_FALSE(data.at("log").get_array().empty());
+    EXPECT_EQ(data.at("hint").get_str().rfind(c.hint, 0), 0u) << data.at("hint").get_str();
+    testing_support::expect_no_canary(json_spirit::JSON_Dump(answer, false).str(), "the answer");
+    EXPECT_EQ(json_spirit::JSON_Dump(answer, false).str().find(Simulator::BOSS_SECRET),
+              std::string::npos);
+  }
+}
+
 // A secret typed into the console's form leaves no copy in freed memory:
 // not in the HTTP core's buffers, the request's text, its JSON values or
 // what the host makes of them.
@@ -402,15 +452,15 @@ TEST_F(Console_Service_Test, APlatformThatNeverAnswersHoldsOnlyItsOwnRequests) {
   testing_support::Scripted_HTTP_Server silent;
   for (int i = 0; i < 3; ++i)
     silent.script(testing_support::Scripted_Reply::silence());
-  const std::string stuck =
-      rpc(R"({"jsonrpc":"2.0","id":1,"method":"host.environments.add",
+  const std::string stuck = rpc(R"({"jsonrpc":"2.0","id":1,"method":"host.environments.add",
       "params":{"boss_host":"127.0.0.1","api_host":"127.0.0.1","ssl":false,"port":)" +
-          std::to_string(silent.port()) + R"(,"access_key":"K","secret_access_key":"s"}})")
-          .get_obj()
-          .at("result")
-          .get_obj()
-          .at("uuid")
-          .get_str();
+                                std::to_string(silent.port()) +
+                                R"(,"access_key":"K","secret_access_key":"s","test":false}})")
+                                .get_obj()
+                                .at("result")
+                                .get_obj()
+                                .at("uuid")
+                                .get_str();
   Console_Service held(host);
   Console_Options options;
   options.threads = 2;
