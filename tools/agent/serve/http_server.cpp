@@ -454,8 +454,11 @@ unsigned short Http_Server::port() const {
   return ec ? 0 : at.port();
 }
 
+// What is posted to the io_context holds the state by a plain pointer: the
+// state owns the io_context, which owns what waits in it, and a shared
+// pointer there would keep both alive for ever when it never runs.
 void Http_Server::run(int threads) {
-  if (!state_->stopping) asio::post(state_->ioc, [state = state_] { state->accept(); });
+  if (!state_->stopping) asio::post(state_->ioc, [state = state_.get()] { state->accept(); });
   std::vector<std::thread> more;
   for (int i = 1; i < threads; ++i)
     more.emplace_back([this] { state_->ioc.run(); });
@@ -466,7 +469,7 @@ void Http_Server::run(int threads) {
 
 void Http_Server::stop() {
   if (state_->stopping.exchange(true)) return;
-  asio::post(state_->ioc, [state = state_] {
+  asio::post(state_->ioc, [state = state_.get()] {
     beast::error_code ignored;
     state->acceptor.close(ignored);
     state->accept_retry.cancel();
