@@ -2,7 +2,7 @@
 
 #include <mutex>
 
-#include "support/secure_string.h"
+#include "host/support/secure_string.h"
 
 // The host agent's process-wide state that plug-ins may read.
 class Host_Manager {

@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "support/secure_string.h"
+#include "host/support/secure_string.h"
 
 // Decrypts a secret that was encrypted for the host's RSA key pair (see
 // RSA_Encoder).  The work is done when the decoder is built; the plain text is

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <string>
 
-#include "support/secure_string.h"
+#include "host/support/secure_string.h"
 
 // Key pairs for the host's stored secrets (see RSA_Encoder and RSA_Decoder).
 

@@ -10,8 +10,7 @@
 #include "host/http/curl_share.h"
 #include "host/http/http_connection_pool.h"
 #include "host/http/http_session_factory.h"
-#include "support/secure_string.h"
-#include "support/to_string.h"
+#include "host/support/secure_string.h"
 
 namespace {
 
@@ -54,7 +53,7 @@ std::string bracketed_host(const std::string& host) {
 
 std::string http_endpoint_url(const HTTP_Session_Settings& settings, const std::string& path) {
   return (settings.ssl ? "https://" : "http://") + bracketed_host(settings.host) + ":" +
-         to_string(settings.port) + path;
+         std::to_string(settings.port) + path;
 }
 
 std::string http_printable_url(const HTTP_Session_Settings& settings, const std::string& path) {
@@ -66,7 +65,7 @@ std::string http_printable_url(const HTTP_Session_Settings& settings, const std:
 std::string http_pool_key(const HTTP_Session_Settings& s) {
   // Fields apart by a byte that none of them holds.
   const char sep = '\n';
-  return std::string(s.ssl ? "https" : "http") + sep + s.host + sep + to_string(s.port) + sep +
+  return std::string(s.ssl ? "https" : "http") + sep + s.host + sep + std::to_string(s.port) + sep +
          s.ca_file + sep + s.proxy.url + sep + s.proxy.user;
 }
 

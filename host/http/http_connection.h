@@ -10,7 +10,7 @@
 #include "host/http/cgi_response.h"
 #include "host/http/curl_handles.h"
 #include "host/http/http_request.h"
-#include "support/secure_string.h"
+#include "host/support/secure_string.h"
 
 class HTTP_Session;
 class HTTP_Connection;

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "support/secure_string.h"
+#include "host/support/secure_string.h"
 
 // An HTTP proxy on the way to an endpoint.  Its credentials are kept apart
 // from its URL, in wiped storage, and never printed.

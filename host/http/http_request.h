@@ -4,7 +4,7 @@
 #include <string>
 
 #include "host/http/http_headers.h"
-#include "support/secure_string.h"
+#include "host/support/secure_string.h"
 
 // One request to send on an HTTP session: method, path, query string and
 // header fields.  The library frames it; callers set only what they mean.

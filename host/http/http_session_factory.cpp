@@ -3,10 +3,10 @@
 #include <cerrno>
 #include <new>
 
+#include <ace/Log_Msg.h>
 #include <curl/curl.h>
 
 #include "host/http/curl_options.h"
-#include "support/log.h"
 
 namespace {
 
@@ -26,8 +26,10 @@ bool connect_once(const HTTP_Session_Settings& settings) {
   if (easy) curl_easy_getinfo(easy.get(), CURLINFO_OS_ERRNO, &os_errno);
   const int error = curl_errno(rc, os_errno);
   errno = error;
-  QC_LOG_ERROR("Failed to connect to '%s': %s, errno=%d, %m.\n", url.c_str(),
-               *error_buffer ? error_buffer : curl_easy_strerror(CURLcode(rc)), error);
+  ACE_ERROR((LM_ERROR,
+             "%N:%l: "
+             "Failed to connect to '%s': %s, errno=%d, %m.\n",
+             url.c_str(), *error_buffer ? error_buffer : curl_easy_strerror(CURLcode(rc)), error));
   return false;
 }
 
@@ -47,8 +49,10 @@ HTTP_Session_var HTTP_Session_Factory::create(const std::string& host, unsigned 
     s.proxy = http_proxy_for(host, ssl);
   } catch (const std::bad_alloc&) {
     errno = ENOMEM;
-    QC_LOG_ERROR("Failed to create HTTP session for '%s' port %u, errno=%d, %m.\n", host.c_str(),
-                 static_cast<unsigned>(port), ENOMEM);
+    ACE_ERROR((LM_ERROR,
+               "%N:%l: "
+               "Failed to create HTTP session for '%s' port %u, errno=%d, %m.\n",
+               host.c_str(), static_cast<unsigned>(port), ENOMEM));
     return HTTP_Session_var();
   }
   s.port = port;
@@ -82,8 +86,10 @@ HTTP_Session_var HTTP_Session_Factory::create(HTTP_Session_Settings s, bool conn
       unusable = "not a valid host name or address";
     }
     if (unusable) {
-      QC_LOG_ERROR("Failed to create HTTP session for '%s' port %u: %s.\n", host.c_str(),
-                   static_cast<unsigned>(port), unusable);
+      ACE_ERROR((LM_ERROR,
+                 "%N:%l: "
+                 "Failed to create HTTP session for '%s' port %u: %s.\n",
+                 host.c_str(), static_cast<unsigned>(port), unusable));
       return HTTP_Session_var();
     }
     if (connect_now && !connect_once(s)) return HTTP_Session_var();
@@ -93,7 +99,9 @@ HTTP_Session_var HTTP_Session_Factory::create(HTTP_Session_Settings s, bool conn
   } catch (const std::bad_alloc&) {
   }
   errno = ENOMEM;
-  QC_LOG_ERROR("Failed to create HTTP session for '%s' port %u, errno=%d, %m.\n", host.c_str(),
-               static_cast<unsigned>(port), ENOMEM);
+  ACE_ERROR((LM_ERROR,
+             "%N:%l: "
+             "Failed to create HTTP session for '%s' port %u, errno=%d, %m.\n",
+             host.c_str(), static_cast<unsigned>(port), ENOMEM));
   return HTTP_Session_var();
 }

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "support/secure_string.h"
+#include "host/support/secure_string.h"
 
 namespace json_spirit {
 

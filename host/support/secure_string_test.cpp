@@ -1,4 +1,4 @@
-#include "support/secure_string.h"
+#include "host/support/secure_string.h"
 
 #include <cstring>
 #include <new>
