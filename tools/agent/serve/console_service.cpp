@@ -10,8 +10,8 @@
 #include "host/json_spirit/writer.h"
 #include "host/support/secure_memset.h"
 #include "tools/agent/console_assets.h"
-#include "tools/agent/service_metrics.h"
-#include "tools/agent/tls_identity.h"
+#include "tools/agent/serve/service_metrics.h"
+#include "tools/agent/serve/tls_identity.h"
 
 namespace {
 

@@ -29,9 +29,9 @@
 #include "testing/simulator.h"
 #include "testing/test_certificate.h"
 #include "testing/test_host.h"
-#include "tools/agent/console_methods.h"
-#include "tools/agent/service_metrics.h"
-#include "tools/agent/tls_identity.h"
+#include "tools/agent/serve/console_methods.h"
+#include "tools/agent/serve/service_metrics.h"
+#include "tools/agent/serve/tls_identity.h"
 
 namespace {
 

@@ -7,14 +7,14 @@
 #include <string>
 
 #include "tools/agent/commands.h"
-#include "tools/agent/console_methods.h"
 #include "tools/agent/files.h"
 #include "tools/agent/host_session.h"
+#include "tools/agent/serve/console_methods.h"
 #include "tools/agent/serve/console_service.h"
-#include "tools/agent/serve_url_file.h"
-#include "tools/agent/service_metrics.h"
-#include "tools/agent/stop_waiter.h"
-#include "tools/agent/tls_identity.h"
+#include "tools/agent/serve/serve_url_file.h"
+#include "tools/agent/serve/service_metrics.h"
+#include "tools/agent/serve/stop_waiter.h"
+#include "tools/agent/serve/tls_identity.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tools/agent/tls_identity.h"
+#include "tools/agent/serve/tls_identity.h"
 
 #include <arpa/inet.h>
 #include <cctype>

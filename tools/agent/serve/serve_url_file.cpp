@@ -1,4 +1,4 @@
-#include "tools/agent/serve_url_file.h"
+#include "tools/agent/serve/serve_url_file.h"
 
 #include <cerrno>
 #include <cstdio>

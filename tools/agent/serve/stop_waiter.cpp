@@ -1,4 +1,4 @@
-#include "tools/agent/stop_waiter.h"
+#include "tools/agent/serve/stop_waiter.h"
 
 #include <cstdio>
 #include <cstdlib>

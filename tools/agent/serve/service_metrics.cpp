@@ -1,4 +1,4 @@
-#include "tools/agent/service_metrics.h"
+#include "tools/agent/serve/service_metrics.h"
 
 #include <cerrno>
 #include <cstdio>

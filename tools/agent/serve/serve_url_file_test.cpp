@@ -1,5 +1,5 @@
 // The serve-url file: private, read back whole, removed only by its writer.
-#include "tools/agent/serve_url_file.h"
+#include "tools/agent/serve/serve_url_file.h"
 
 #include <string>
 #include <sys/stat.h>

@@ -1,5 +1,5 @@
 // A stop that the requests in flight hold up past the grace ends the process.
-#include "tools/agent/stop_waiter.h"
+#include "tools/agent/serve/stop_waiter.h"
 
 #include <cstdio>
 #include <unistd.h>

@@ -9,7 +9,7 @@
 #include "tools/agent/commands.h"
 #include "tools/agent/home_owner.h"
 #include "tools/agent/host_session.h"
-#include "tools/agent/serve_url_file.h"
+#include "tools/agent/serve/serve_url_file.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The metrics' labels and values, without a server.
-#include "tools/agent/service_metrics.h"
+#include "tools/agent/serve/service_metrics.h"
 
 #include <string>
 

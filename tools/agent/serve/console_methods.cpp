@@ -1,4 +1,4 @@
-#include "tools/agent/console_methods.h"
+#include "tools/agent/serve/console_methods.h"
 
 #include <string>
 
