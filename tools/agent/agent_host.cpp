@@ -10,33 +10,6 @@
 #include "host/json_spirit/reader.h"
 #include "tools/agent/failure_hint.h"
 
-namespace {
-
-using Handler_Factory = JSON_RPC_Handler* (*)(JSON_RPC_Handler_Exterminator*);
-
-bool make_handler(Plugin_Library& plugin, const char* factory, JSON_RPC_Handler*& handler,
-                  JSON_RPC_Handler_Exterminator& gobble, std::string& error) {
-  auto make = reinterpret_cast<Handler_Factory>(plugin.symbol(factory));
-  if (!make) {
-    error = std::string("the plug-in has no ") + factory + ": " + plugin.error();
-    return false;
-  }
-  handler = make(&gobble);
-  if (!handler) {
-    error = std::string(factory) + " failed: " + std::strerror(errno);
-    return false;
-  }
-  if (!gobble) {
-    // Without its deleter the handler cannot be given back; it is left as is.
-    handler = nullptr;
-    error = std::string(factory) + " gave no deleter";
-    return false;
-  }
-  return true;
-}
-
-}  // namespace
-
 json_spirit::Value json_rpc_error(const json_spirit::Value& id, int code,
                                   const std::string& message) {
   return JSON_RPC_Error(id, code, message, json_spirit::Value()).to_json();

@@ -15,7 +15,11 @@ Arg_Reader::Arg_Reader(const Command_Args& args, const std::vector<std::string>&
     if (options && equals != std::string::npos) {
       const std::string name = a.substr(0, equals);
       if (!listed(with_value, name)) {
-        error_ = (listed(flags, name) ? name + " takes no value" : "unknown option " + name);
+        error_ = listed(flags, name) ? name + " takes no value"
+                 : name.rfind("--secret", 0) == 0
+                     ? "the secret is not taken from the command line; use "
+                       "QINGCLOUD_SECRET_ACCESS_KEY or --secret-file"
+                     : "unknown option " + name;
         return;
       }
       given_[name].push_back(a.substr(equals + 1));
@@ -31,6 +35,12 @@ Arg_Reader::Arg_Reader(const Command_Args& args, const std::vector<std::string>&
         return;
       }
       given_[a].push_back(args[++i]);
+    } else if (options && a.rfind("--secret", 0) == 0) {
+      // A secret typed on the command line would be in the process list.
+      error_ =
+          "the secret is not taken from the command line; use QINGCLOUD_SECRET_ACCESS_KEY or "
+          "--secret-file";
+      return;
     } else if (options && a.size() > 1 && a[0] == '-') {
       error_ = "unknown option " + a;
       return;

@@ -12,29 +12,6 @@
 #include "tools/agent/files.h"
 #include "tools/agent/secret_prompt.h"
 
-const char* const CALL_USAGE =
-    "usage: qingcloud-agent call --host H [--port P] [--no-ssl] [--ca-file F] [--proxy URL]\n"
-    "           [--boss]\n"
-    "           --access-key-id K [--secret-file F] ACTION [name=value ...] [name:=JSON ...]\n"
-    "Sends one signed request and prints the platform's reply as indented JSON: GET to\n"
-    "\"/iaas/\", or POST to \"/boss2/\" with --boss.  The secret access key comes from\n"
-    "QINGCLOUD_SECRET_ACCESS_KEY or --secret-file, or is typed when asked for, never\n"
-    "from the command line.\n\n"
-    "options:\n"
-    "  --host H            the API host\n"
-    "  --port P            its port (default 443, or 80 with --no-ssl)\n"
-    "  --no-ssl            plain HTTP, for a private endpoint without TLS\n"
-    "  --ca-file F         trust the CA certificates in F\n"
-    "  --proxy URL         go through this HTTP proxy (default: https_proxy, http_proxy\n"
-    "                      and no_proxy as curl reads them)\n"
-    "  --boss              the back-office API (POST \"/boss2/\")\n"
-    "  --access-key-id K   the access key id\n"
-    "  --secret-file F     read the secret access key from F\n"
-    "  name=value          a string parameter; name:=JSON any JSON value\n\n"
-    "example:\n"
-    "  qingcloud-agent call --host 127.0.0.1 --port 8080 --no-ssl --boss --access-key-id \\\n"
-    "      QYDEMOBOSS0000000001 DescribeZones status:='[\"active\"]'\n";
-
 namespace {
 
 // A secret file larger than this is not a secret key.
@@ -90,43 +67,21 @@ bool choose_tls(bool ssl_given, bool no_ssl_given, bool& ssl, unsigned short& po
   return true;
 }
 
-bool parse_call_args(const Command_Args& args, Call_Options& o, std::string& error) {
-  const Arg_Reader a(
-      args, {"--host", "--port", "--ca-file", "--proxy", "--access-key-id", "--secret-file"},
-      {"--ssl", "--no-ssl", "--boss"});
-  if (!a.ok()) {
-    error = a.error().rfind("unknown option --secret", 0) == 0
-                ? "the secret is not taken from the command line; use "
-                  "QINGCLOUD_SECRET_ACCESS_KEY or --secret-file"
-                : a.error();
-    return false;
-  }
-  o.help = a.has("--help");
-  o.host = a.value("--host");
-  o.ca_file = a.value("--ca-file");
-  o.proxy = a.value("--proxy");
-  o.secret_file = a.value("--secret-file");
+bool parse_call_args(const Arg_Reader& a, Call_Options& o, std::string& error) {
+  if (!read_connection(a, o.connection, error)) return false;
   o.boss = a.has("--boss");
-  const std::string key_id = a.value("--access-key-id");
-  o.access_key_id.assign(key_id.data(), key_id.size());
-  if (a.has("--port") && !parse_port(a.value("--port"), o.port)) {
-    error = "--port wants a number from 1 to 65535, not '" + a.value("--port") + "'";
-    return false;
-  }
   const std::vector<std::string>& words = a.words();
   const std::string action = words.empty() ? std::string() : words.front();
   for (std::size_t i = 1; i < words.size(); ++i)
     if (!add_param(words[i], o.params, error)) return false;
-  if (o.help) return true;
-  if (o.host.empty()) {
+  if (o.connection.host.empty()) {
     error = "--host is missing";
-  } else if (o.access_key_id.empty()) {
+  } else if (o.connection.access_key_id.empty()) {
     error = "--access-key-id is missing";
   } else if (action.empty()) {
     error = "ACTION is missing";
   }
-  if (!error.empty() || !choose_tls(a.has("--ssl"), a.has("--no-ssl"), o.ssl, o.port, error))
-    return false;
+  if (!error.empty()) return false;
   o.params["action"] = action;
   // What the clients add to every call, unless the command line says otherwise.
   o.params.emplace("version", 1);

@@ -6,23 +6,15 @@
 
 #include "host/json_spirit/value.h"
 #include "support/secure_string.h"
-#include "tools/agent/commands.h"
+#include "tools/agent/arg_reader.h"
+#include "tools/agent/common_options.h"
 
 // What `qingcloud-agent call` was asked to do.
 struct Call_Options {
-  std::string host;
-  unsigned short port = 0;  // after parsing: 443, or 80 with --no-ssl, unless given
-  bool ssl = true;
-  std::string ca_file;
-  std::string proxy;  // --proxy: the HTTP proxy on the way, else the environment's
-  bool boss = false;  // POST to "/boss2/" instead of GET to "/iaas/"
-  secure_string access_key_id;
-  std::string secret_file;
-  bool help = false;
+  Connection connection;
+  bool boss = false;           // POST to "/boss2/" instead of GET to "/iaas/"
   json_spirit::Object params;  // "action" and the parameters of the call
 };
-
-extern const char* const CALL_USAGE;
 
 // A TCP port from the command line: 1 to 65535, digits only.
 bool parse_port(const std::string& text, unsigned short& port);
@@ -34,10 +26,9 @@ bool parse_port(const std::string& text, unsigned short& port);
 bool choose_tls(bool ssl_given, bool no_ssl_given, bool& ssl, unsigned short& port,
                 std::string& error);
 
-// Reads the command line (the arguments after "call").  False with the
-// problem in `error` (one line, no trailing period) when it cannot be used.
-// The secret is never taken from the command line.
-bool parse_call_args(const Command_Args& args, Call_Options& options, std::string& error);
+// Reads call's arguments.  False with the problem in `error` (one line, no
+// trailing period) when they cannot be used.
+bool parse_call_args(const Arg_Reader& args, Call_Options& options, std::string& error);
 
 // The secret access key: the content of `secret_file` (one trailing line
 // break dropped) when given, else the environment variable

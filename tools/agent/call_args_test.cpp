@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include "host/json_spirit/writer.h"
+#include "tools/agent/command_spec.h"
+#include "tools/agent/commands.h"
 
 namespace {
 
@@ -17,28 +19,37 @@ std::string dump(const json_spirit::Object& o) {
   return json_spirit::JSON_Dump(o, false).str();
 }
 
+// call's arguments as the command reads them.
+bool parse(const Command_Args& words, Call_Options& o, std::string& error) {
+  const Arg_Reader args = read_command_args(CALL_COMMAND, words);
+  if (!args.ok()) {
+    error = args.error();
+    return false;
+  }
+  return parse_call_args(args, o, error);
+}
+
 TEST(Call_Args, ReadsOptionsActionAndParameters) {
   Call_Options o;
   std::string error;
-  ASSERT_TRUE(
-      parse_call_args({"--host", "api.example", "--access-key-id", "AK", "DescribeZones",
-                       "zone=pek3", "status:=[\"active\"]", "limit:=10", "note=a=b", "version:=2"},
-                      o, error))
+  ASSERT_TRUE(parse({"--host", "api.example", "--access-key-id", "AK", "DescribeZones", "zone=pek3",
+                     "status:=[\"active\"]", "limit:=10", "note=a=b", "version:=2"},
+                    o, error))
       << error;
-  EXPECT_EQ(o.host, "api.example");
+  EXPECT_EQ(o.connection.host, "api.example");
   EXPECT_FALSE(o.boss);
-  EXPECT_EQ(o.access_key_id, "AK");
+  EXPECT_EQ(o.connection.access_key_id, "AK");
   EXPECT_EQ(dump(o.params),
             R"({"action":"DescribeZones","limit":10,"note":"a=b","signature_method":"HmacSHA256",)"
             R"("signature_version":1,"status":["active"],"version":2,"zone":"pek3"})");
 
   Call_Options boss;
-  ASSERT_TRUE(parse_call_args({"--boss", "--ca-file", "ca.pem", "--host", "h", "--access-key-id",
-                               "AK", "--secret-file", "s", "DescribeUsers"},
-                              boss, error));
+  ASSERT_TRUE(parse({"--boss", "--ca-file", "ca.pem", "--host", "h", "--access-key-id", "AK",
+                     "--secret-file", "s", "DescribeUsers"},
+                    boss, error));
   EXPECT_TRUE(boss.boss);
-  EXPECT_EQ(boss.ca_file, "ca.pem");
-  EXPECT_EQ(boss.secret_file, "s");
+  EXPECT_EQ(boss.connection.ca_file, "ca.pem");
+  EXPECT_EQ(boss.connection.secret_file, "s");
 }
 
 // Every command that reaches the platform (call, client, env add,
@@ -60,9 +71,9 @@ TEST(Call_Args, SpeaksTlsOnPort443UnlessTold) {
     args.insert(args.end(), {"--host", "h", "--access-key-id", "AK", "A"});
     Call_Options o;
     std::string error;
-    ASSERT_TRUE(parse_call_args(args, o, error)) << error;
-    EXPECT_EQ(o.ssl, c.ssl) << args[0];
-    EXPECT_EQ(o.port, c.port) << args[0];
+    ASSERT_TRUE(parse(args, o, error)) << error;
+    EXPECT_EQ(o.connection.ssl, c.ssl) << args[0];
+    EXPECT_EQ(o.connection.port, c.port) << args[0];
   }
 }
 
@@ -95,7 +106,7 @@ TEST(Call_Args, RefusesUnusableCommandLines) {
   for (const Case& c : cases) {
     Call_Options o;
     std::string error;
-    EXPECT_FALSE(parse_call_args(c.args, o, error)) << c.error;
+    EXPECT_FALSE(parse(c.args, o, error)) << c.error;
     EXPECT_EQ(error, c.error);
   }
 }
@@ -125,43 +136,43 @@ class Call_Secret : public ::testing::Test {
 };
 
 TEST_F(Call_Secret, ComesFromTheEnvironmentOrAFile) {
-  Call_Options o;
+  std::string secret_file;
   secure_string secret;
   std::string error;
   auto env = [](const char* name) {
     return env_with(name, "from-env", "QINGCLOUD_SECRET_ACCESS_KEY");
   };
-  ASSERT_TRUE(load_secret(o.secret_file, env, secret, error));
+  ASSERT_TRUE(load_secret(secret_file, env, secret, error));
   EXPECT_EQ(secret, "from-env");
 
-  o.secret_file = write_file("from-file\r\n");
-  ASSERT_TRUE(load_secret(o.secret_file, env, secret, error)) << error;
+  secret_file = write_file("from-file\r\n");
+  ASSERT_TRUE(load_secret(secret_file, env, secret, error)) << error;
   EXPECT_EQ(secret, "from-file") << "the file wins; its line break is dropped";
 }
 
 TEST_F(Call_Secret, MissingOrUnreadableSecretsAreReported) {
-  Call_Options o;
+  std::string secret_file;
   secure_string secret;
   std::string error;
   auto no_env = [](const char*) -> const char* { return nullptr; };
-  EXPECT_FALSE(load_secret(o.secret_file, no_env, secret, error, -1));
+  EXPECT_FALSE(load_secret(secret_file, no_env, secret, error, -1));
   EXPECT_EQ(error, "no secret access key: set QINGCLOUD_SECRET_ACCESS_KEY or give --secret-file");
 
-  o.secret_file = "/nonexistent/secret";
-  EXPECT_FALSE(load_secret(o.secret_file, no_env, secret, error));
+  secret_file = "/nonexistent/secret";
+  EXPECT_FALSE(load_secret(secret_file, no_env, secret, error));
   EXPECT_EQ(error, "cannot read secret file /nonexistent/secret: No such file or directory");
 
-  o.secret_file = ::testing::TempDir();
-  EXPECT_FALSE(load_secret(o.secret_file, no_env, secret, error));
-  EXPECT_EQ(error, "secret file " + o.secret_file + " is not a regular file");
+  secret_file = ::testing::TempDir();
+  EXPECT_FALSE(load_secret(secret_file, no_env, secret, error));
+  EXPECT_EQ(error, "secret file " + secret_file + " is not a regular file");
 
-  o.secret_file = write_file("\n");
-  EXPECT_FALSE(load_secret(o.secret_file, no_env, secret, error));
-  EXPECT_EQ(error, "secret file " + o.secret_file + " is empty");
+  secret_file = write_file("\n");
+  EXPECT_FALSE(load_secret(secret_file, no_env, secret, error));
+  EXPECT_EQ(error, "secret file " + secret_file + " is empty");
 
-  o.secret_file = write_file(std::string(5000, 'k'));
-  EXPECT_FALSE(load_secret(o.secret_file, no_env, secret, error));
-  EXPECT_EQ(error, "cannot read secret file " + o.secret_file + ": File too large");
+  secret_file = write_file(std::string(5000, 'k'));
+  EXPECT_FALSE(load_secret(secret_file, no_env, secret, error));
+  EXPECT_EQ(error, "cannot read secret file " + secret_file + ": File too large");
 }
 
 // A secret file is taken as ssh takes a key: this user's own regular file,

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "tools/agent/commands.h"
+#include "tools/agent/exit_code.h"
 
 // Where `qingcloud-agent call` reads its environment and writes its output.
 struct Call_IO {
@@ -18,15 +19,9 @@ struct Call_IO {
   int terminal = STDIN_FILENO;  // where the secret may be asked for; -1: nowhere
 };
 
-// Exit codes of `qingcloud-agent call`.
-enum Call_Exit {
-  CALL_OK = 0,         // "ret_code" 0; the reply is on the output
-  CALL_FAILED = 1,     // network, internal or API error; one line on the error output
-  CALL_BAD_USAGE = 2,  // unusable arguments, secret or CA file; one line likewise
-};
-
-// Sends one signed request through QingCloud_Session and prints the reply as
-// indented JSON.
+// `qingcloud-agent call ARGS` with `io` (CALL_COMMAND runs it with the
+// process's own): sends one signed request through QingCloud_Session and
+// prints the reply as indented JSON.  Exits with an Exit_Code.
 int run_call(const Command_Args& args, const Call_IO& io);
 
 class Log_Lines;

@@ -64,7 +64,7 @@ class Call_Command : public ::testing::Test {
 TEST_F(Call_Command, PrintsTheReplyOfASignedGet) {
   server_.script(Scripted_Reply::json(R"({"ret_code":0,"zone_set":[{"zone_id":"pek3"}]})"));
   Call_Run r = run(args({"DescribeZones", "zone=pek3", "status:=[\"active\"]", "limit:=10"}));
-  EXPECT_EQ(r.exit_code, CALL_OK) << r.err;
+  EXPECT_EQ(r.exit_code, EXIT_OK) << r.err;
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(r.out,
             "{\n  \"ret_code\": 0,\n  \"zone_set\": [\n    {\n      \"zone_id\": \"pek3\"\n    }\n"
@@ -88,7 +88,7 @@ TEST_F(Call_Command, PrintsTheReplyOfASignedGet) {
 
 TEST_F(Call_Command, BossCallsArePostedToTheBackOffice) {
   Call_Run r = run(args({"--boss", "DescribeUsers", "limit:=5"}));
-  EXPECT_EQ(r.exit_code, CALL_OK) << r.err;
+  EXPECT_EQ(r.exit_code, EXIT_OK) << r.err;
   auto got = server_.received();
   ASSERT_EQ(got.size(), 1u);
   EXPECT_EQ(got[0].method, "POST");
@@ -103,13 +103,13 @@ TEST_F(Call_Command, BossCallsArePostedToTheBackOffice) {
 TEST_F(Call_Command, FailuresGetOneLineAndAnExitCode) {
   server_.script(Scripted_Reply::json(R"({"ret_code":1400,"message":"PermissionDenied"})"));
   Call_Run api = run(args({"DescribeZones"}));
-  EXPECT_EQ(api.exit_code, CALL_FAILED);
+  EXPECT_EQ(api.exit_code, EXIT_FAILED);
   EXPECT_EQ(api.out, "");
   EXPECT_EQ(api.err, "qingcloud-agent call: error 1400: PermissionDenied\n");
 
   server_.script(Scripted_Reply::not_json("oops"));
   Call_Run internal = run(args({"DescribeZones"}));
-  EXPECT_EQ(internal.exit_code, CALL_FAILED);
+  EXPECT_EQ(internal.exit_code, EXIT_FAILED);
   EXPECT_EQ(internal.err,
             "qingcloud-agent call: internal error (-1): Invalid JSON reply from "
             "'http://127.0.0.1:" +
@@ -122,7 +122,7 @@ TEST_F(Call_Command, FailuresGetOneLineAndAnExitCode) {
   }
   Call_Run refused = run({"--host", "127.0.0.1", "--port", std::to_string(closed_port), "--no-ssl",
                           "--access-key-id", "AK", "DescribeZones"});
-  EXPECT_EQ(refused.exit_code, CALL_FAILED);
+  EXPECT_EQ(refused.exit_code, EXIT_FAILED);
   const std::string head =
       "qingcloud-agent call: network error (-2): HTTP exchange with "
       "'http://127.0.0.1:" +
@@ -131,25 +131,25 @@ TEST_F(Call_Command, FailuresGetOneLineAndAnExitCode) {
   EXPECT_EQ(refused.err.find('\n'), refused.err.size() - 1) << "one line";
 
   Call_Run no_secret = run(args({"DescribeZones"}), nullptr);
-  EXPECT_EQ(no_secret.exit_code, CALL_BAD_USAGE);
+  EXPECT_EQ(no_secret.exit_code, EXIT_BAD_USAGE);
   EXPECT_EQ(no_secret.err,
             "qingcloud-agent call: no secret access key: set "
             "QINGCLOUD_SECRET_ACCESS_KEY or give --secret-file\n");
 
   Call_Run bad = run(args({"DescribeZones", "limit:=x"}));
-  EXPECT_EQ(bad.exit_code, CALL_BAD_USAGE);
+  EXPECT_EQ(bad.exit_code, EXIT_BAD_USAGE);
   EXPECT_EQ(bad.err,
             "qingcloud-agent call: the value of limit is not JSON (syntax error at "
             "offset 0) (see qingcloud-agent call --help)\n");
 
   Call_Run no_ca = run(args({"--ca-file", "/nonexistent/ca.pem", "DescribeZones"}));
-  EXPECT_EQ(no_ca.exit_code, CALL_BAD_USAGE);
+  EXPECT_EQ(no_ca.exit_code, EXIT_BAD_USAGE);
   EXPECT_EQ(no_ca.err,
             "qingcloud-agent call: cannot read CA file /nonexistent/ca.pem: No such file or "
             "directory\n");
 
   Call_Run bad_host = run({"--host", "a b", "--no-ssl", "--access-key-id", "AK", "DescribeZones"});
-  EXPECT_EQ(bad_host.exit_code, CALL_BAD_USAGE);
+  EXPECT_EQ(bad_host.exit_code, EXIT_BAD_USAGE);
   EXPECT_EQ(bad_host.err,
             "qingcloud-agent call: cannot use a b: Failed to create HTTP session "
             "for 'a b' port 80: not a valid host name or address\n");
@@ -163,7 +163,7 @@ TEST(Call_Command_TLS, TrustsTheCaFileItIsGiven) {
   Call_Run r = run({"--host", "127.0.0.1", "--port", std::to_string(server.port()), "--ssl",
                     "--ca-file", cert.pem_file(), "--access-key-id", "AK", "DescribeZones"});
   HTTP_TLS_Context::set_default_ca_file(saved);
-  EXPECT_EQ(r.exit_code, CALL_OK) << r.err;
+  EXPECT_EQ(r.exit_code, EXIT_OK) << r.err;
   EXPECT_EQ(server.received().size(), 1u);
 }
 

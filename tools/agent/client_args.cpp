@@ -10,10 +10,8 @@ namespace {
 
 constexpr std::size_t ANY = static_cast<std::size_t>(-1);
 
-const std::vector<std::string> GLOBAL_OPTIONS = {
-    "--host",        "--port",     "--ca-file", "--proxy", "--access-key-id",
-    "--secret-file", "--api-host", "--version", "--zone",  "--as-user"};
-const std::vector<std::string> GLOBAL_FLAGS = {"--ssl", "--no-ssl"};
+// Besides the connection's, which every command that calls the platform takes.
+const std::vector<std::string> CLIENT_OPTIONS = {"--api-host", "--version", "--zone", "--as-user"};
 
 bool listed(const std::vector<std::string>& names, const std::string& name) {
   return std::find(names.begin(), names.end(), name) != names.end();
@@ -238,39 +236,35 @@ std::vector<std::string> Client_Options::all(const std::string& option) const {
 }
 
 std::string client_usage() {
+  return "usage: qingcloud-agent client --host H [--port P] [--no-ssl] [--ca-file F] [--proxy "
+         "URL]\n"
+         "           --access-key-id K [--secret-file F] [--api-host H2] [--version V]\n"
+         "           [--zone Z] [--as-user USER_ID] OPERATION [ARGS...]\n"
+         "Runs one operation of the back-office client (at --host, with the back office's\n"
+         "key), or with --as-user of that user's infrastructure client. Describe\n"
+         "operations print the records they load as one JSON array (sizes in bytes,\n"
+         "secrets masked); creations print the new ids, one a line. Exit codes: 0 done,\n"
+         "1 the platform or the connection failed, 2 unusable arguments.\n\n"
+         "options:\n"
+         "  --api-host H2       the infrastructure API host, where --as-user logs in\n"
+         "                      (default: H)\n"
+         "  --version V         the API version (default 5.1.1)\n"
+         "  --zone Z            the zone to work in; every operation but describe-users and\n"
+         "                      describe-access-keys needs one\n"
+         "  --as-user USER_ID   act as this user, with one of the user's own keys\n"
+         "  --no-wait           (operations marked +) do not wait for the job; print its id\n"
+         "                      at once, after the new ids of a creation\n"
+         "  --show-password     (run-instance) print the new instance's password after its id\n"
+         "  --name N, --image I, --volume V, --vxnet X, --profile F, --target-host H,\n"
+         "  --host-machine H, --search TEXT, --force, --direct-cease\n"
+         "                      what an operation takes, as its line below shows\n";
+}
+
+std::string client_usage_tail() {
   std::string text =
-      "usage: qingcloud-agent client --host H [--port P] [--no-ssl] [--ca-file F] [--proxy URL]\n"
-      "           --access-key-id K [--secret-file F] [--api-host H2] [--version V]\n"
-      "           [--zone Z] [--as-user USER_ID] OPERATION [ARGS...]\n"
-      "Runs one operation of the back-office client, or with --as-user of that user's\n"
-      "infrastructure client. Describe operations print the records they load as one\n"
-      "JSON array (sizes in bytes, secrets masked); creations print the new ids, one a\n"
-      "line. Exit codes: 0 done, 1 the platform or the connection failed, 2 unusable\n"
-      "arguments.\n\n"
-      "options:\n"
-      "  --host H            the back-office API host\n"
-      "  --port P            the port of both hosts (default 443, or 80 with --no-ssl)\n"
-      "  --no-ssl            plain HTTP, for a private endpoint without TLS\n"
-      "  --ca-file F         trust the CA certificates in F\n"
-      "  --proxy URL         go through this HTTP proxy (default: https_proxy, http_proxy\n"
-      "                      and no_proxy as curl reads them)\n"
-      "  --access-key-id K   the back-office access key; its secret comes from\n"
-      "                      QINGCLOUD_SECRET_ACCESS_KEY or --secret-file, or is typed\n"
-      "                      when asked for\n"
-      "  --secret-file F     read the secret access key from F\n"
-      "  --api-host H2       the infrastructure API host, where --as-user logs in\n"
-      "                      (default: H)\n"
-      "  --version V         the API version (default 5.1.1)\n"
-      "  --zone Z            the zone to work in; every operation but describe-users and\n"
-      "                      describe-access-keys needs one\n"
-      "  --as-user USER_ID   act as this user, with one of the user's own keys\n"
-      "  --no-wait           (operations marked +) do not wait for the job; print its id\n"
-      "                      at once, after the new ids of a creation\n"
-      "  --show-password     (run-instance) print the new instance's password after its id\n"
-      "\n"
-      "Profile files are JSON objects. An instance's: instance_type, cpu_model,\n"
-      "cpu_topology, cpu, memory (MiB), os_disk_size (bytes), instance_class; what is\n"
-      "numbers left out are sent as 0. A volume's: volume_type, size (bytes), repl.\n";
+      "\nProfile files are JSON objects. An instance's: instance_type, cpu_model,\n"
+      "cpu_topology, cpu, memory (MiB), os_disk_size (bytes), instance_class; numbers\n"
+      "left out are sent as 0. A volume's: volume_type, size (bytes), repl.\n";
   auto group = [&text](const char* title, Client_Scope scope) {
     text += std::string("\n") + title + "\n";
     for (const Client_Operation& op : client_operations()) {
@@ -291,27 +285,19 @@ std::string client_usage() {
   return text;
 }
 
-bool parse_client_args(const Command_Args& args, Client_Options& o, std::string& error) {
+void client_option_names(std::vector<std::string>& options, std::vector<std::string>& flags) {
+  options = CLIENT_OPTIONS;
+  std::vector<std::string> op_options;
+  operation_names(op_options, flags);
+  options.insert(options.end(), op_options.begin(), op_options.end());
+}
+
+bool parse_client_args(const Arg_Reader& reader, Client_Options& o, std::string& error) {
   std::vector<std::string> op_options;
   std::vector<std::string> op_flags;
   operation_names(op_options, op_flags);
-  std::vector<std::string> with_value = GLOBAL_OPTIONS;
+  std::vector<std::string> with_value = CLIENT_OPTIONS;
   with_value.insert(with_value.end(), op_options.begin(), op_options.end());
-  std::vector<std::string> flags = GLOBAL_FLAGS;
-  flags.insert(flags.end(), op_flags.begin(), op_flags.end());
-
-  const Arg_Reader reader(args, with_value, flags);
-  if (!reader.ok()) {
-    error = reader.error().rfind("unknown option --secret", 0) == 0
-                ? "the secret is not taken from the command line; use "
-                  "QINGCLOUD_SECRET_ACCESS_KEY or --secret-file"
-                : reader.error();
-    return false;
-  }
-  if (reader.has("--help")) {
-    o.help = true;
-    return true;
-  }
   for (const std::string& option : with_value) {
     const std::vector<std::string> values = reader.values(option);
     for (const std::string& v : values) {
@@ -324,29 +310,17 @@ bool parse_client_args(const Command_Args& args, Client_Options& o, std::string&
   }
   for (const std::string& flag : op_flags)
     if (reader.has(flag)) o.flags.push_back(flag);
-
-  o.host = reader.value("--host");
-  o.ca_file = reader.value("--ca-file");
-  o.proxy = reader.value("--proxy");
-  const std::string key_id = reader.value("--access-key-id");
-  o.access_key_id.assign(key_id.data(), key_id.size());
-  o.secret_file = reader.value("--secret-file");
-  o.api_host = reader.value("--api-host", o.host);
+  if (!read_connection(reader, o.connection, error)) return false;
+  const std::string& host = o.connection.host;
+  o.api_host = reader.value("--api-host", host);
   o.version = reader.value("--version", o.version);
   o.zone = reader.value("--zone");
   o.as_user = reader.value("--as-user");
-  const std::string port = reader.value("--port");
-  if (!port.empty() && !parse_port(port, o.port)) {
-    error = "--port wants a number from 1 to 65535, not '" + port + "'";
-    return false;
-  }
-  if (!choose_tls(reader.has("--ssl"), reader.has("--no-ssl"), o.ssl, o.port, error)) return false;
-
-  if (o.host.empty()) {
+  if (host.empty()) {
     error = "--host is missing";
     return false;
   }
-  if (o.access_key_id.empty()) {
+  if (o.connection.access_key_id.empty()) {
     error = "--access-key-id is missing";
     return false;
   }

@@ -6,14 +6,8 @@
 #include <vector>
 
 #include "support/secure_string.h"
-#include "tools/agent/commands.h"
-
-// Exit codes of `qingcloud-agent client`.
-enum Client_Exit {
-  CLIENT_OK = 0,         // the operation succeeded; its output is on stdout
-  CLIENT_FAILED = 1,     // the platform or the connection failed; one line on stderr
-  CLIENT_BAD_USAGE = 2,  // unusable arguments; one line on stderr
-};
+#include "tools/agent/arg_reader.h"
+#include "tools/agent/common_options.h"
 
 // Which client an operation needs.
 enum class Client_Scope {
@@ -64,18 +58,11 @@ const std::vector<Client_Operation>& client_operations();
 
 // What `qingcloud-agent client` was asked to do.
 struct Client_Options {
-  std::string host;
-  unsigned short port = 0;  // after parsing: 443, or 80 with --no-ssl, unless given
-  bool ssl = true;
-  std::string ca_file;
-  std::string proxy;  // --proxy, else the environment's
-  secure_string access_key_id;
-  std::string secret_file;
-  std::string api_host;  // after parsing: `host` unless given
+  Connection connection;
+  std::string api_host;  // after parsing: the connection's host unless given
   std::string version = "5.1.1";
   std::string zone;
   std::string as_user;
-  bool help = false;
 
   const Client_Operation* operation = nullptr;
   std::vector<std::string> words;  // the operation's arguments
@@ -88,10 +75,13 @@ struct Client_Options {
   std::vector<std::string> all(const std::string& option) const;
 };
 
-// The whole --help text.
+// The command's usage and own options, before the connection's; its options
+// and flags besides the connection's: those of every operation.
 std::string client_usage();
+// What follows the options: the profiles, the operations, an example.
+std::string client_usage_tail();
+void client_option_names(std::vector<std::string>& options, std::vector<std::string>& flags);
 
-// Reads the command line (the arguments after "client").  False with the
-// problem in `error` (one line) when it cannot be used.  The secret is never
-// taken from the command line.
-bool parse_client_args(const Command_Args& args, Client_Options& options, std::string& error);
+// Reads client's arguments.  False with the problem in `error` (one line)
+// when they cannot be used.
+bool parse_client_args(const Arg_Reader& args, Client_Options& options, std::string& error);

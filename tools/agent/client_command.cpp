@@ -20,7 +20,10 @@
 #include "tools/agent/call_command.h"
 #include "tools/agent/client_args.h"
 #include "tools/agent/client_records.h"
+#include "tools/agent/command_spec.h"
 #include "tools/agent/commands.h"
+#include "tools/agent/common_options.h"
+#include "tools/agent/files.h"
 #include "tools/agent/log_lines.h"
 #include "tools/agent/proxy_choice.h"
 #include "tools/agent/terminal_text.h"
@@ -31,14 +34,11 @@ using qingcloud::BOSS2_Client;
 using qingcloud::Common_Client;
 using qingcloud::IAAS_Client;
 
-const char* const PREFIX = "qingcloud-agent client: ";
-
 // A profile file larger than this is not a profile.
-constexpr std::streamsize MAX_PROFILE_FILE = 64 * 1024;
+constexpr std::size_t MAX_PROFILE_FILE = 64 * 1024;
 
 int fail(int code, const std::string& line) {
-  std::fprintf(stderr, "%s%s\n", PREFIX, printable(line).c_str());
-  return code;
+  return command_fail("client", code, line);
 }
 
 // Why the last call of `client` failed, in one line.
@@ -57,25 +57,12 @@ qingcloud::Instance_Profile smallest_instance() {
 
 template <class Profile>
 bool read_profile(const std::string& path, Profile& profile, std::string& error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    error = "cannot read profile " + path + ": " + std::strerror(errno);
+  secure_string text;
+  if (!read_file(path, text, MAX_PROFILE_FILE, PUBLIC_FILE, error, nullptr, "profile"))
     return false;
-  }
-  std::string text(MAX_PROFILE_FILE + 1, '\0');
-  in.read(&text[0], MAX_PROFILE_FILE + 1);
-  if (in.bad()) {
-    error = "cannot read profile " + path;
-    return false;
-  }
-  text.resize(static_cast<std::size_t>(in.gcount()));
-  if (text.size() > static_cast<std::size_t>(MAX_PROFILE_FILE)) {
-    error = "profile " + path + " is larger than " + std::to_string(MAX_PROFILE_FILE) + " bytes";
-    return false;
-  }
   json_spirit::Value json;
   std::string why;
-  if (!json_spirit::read(text, json, &why)) {
+  if (!json_spirit::read({text.data(), text.size()}, json, &why)) {
     error = "profile " + path + " is not JSON (" + why + ")";
     return false;
   }
@@ -270,25 +257,17 @@ class Operation_Run {
   std::string* job_;
 };
 
-int client(const Command_Args& args) {
+int client(Command_Context& c) {
   Client_Options o;
   std::string error;
-  if (!parse_client_args(args, o, error))
-    return fail(CLIENT_BAD_USAGE, error + " (see qingcloud-agent client --help)");
-  if (o.help) {
-    std::fputs(client_usage().c_str(), stdout);
-    return CLIENT_OK;
-  }
+  if (!parse_client_args(c.args, o, error)) return c.usage_error(error);
+  Connection& conn = o.connection;
   secure_string secret;
-  if (!load_secret(o.secret_file, std::getenv, secret, error)) return fail(CLIENT_BAD_USAGE, error);
-  if (!o.ca_file.empty()) {
-    if (::access(o.ca_file.c_str(), R_OK) != 0)
-      return fail(CLIENT_BAD_USAGE,
-                  "cannot read CA file " + o.ca_file + ": " + std::strerror(errno));
-    // The sessions trust the host-wide CA file, as the agent's own do.
-    HTTP_TLS_Context::set_default_ca_file(o.ca_file);
-  }
-  if (!choose_proxy(o.proxy, nullptr, error)) return fail(CLIENT_BAD_USAGE, error);
+  if (!load_secret(conn.secret_file, std::getenv, secret, error))
+    return fail(EXIT_BAD_USAGE, error);
+  // The sessions trust the host-wide CA file, as the agent's own do.
+  if (!use_ca_file(conn.ca_file, error) || !choose_proxy(conn.proxy, nullptr, error))
+    return fail(EXIT_BAD_USAGE, error);
 
   // Profiles are read before anything is sent, so a bad file costs no call.
   qingcloud::Instance_Profile instance_profile = smallest_instance();
@@ -304,26 +283,27 @@ int client(const Command_Args& args) {
     } else {
       ok = read_profile(profile, volume_profile, error);
     }
-    if (!ok) return fail(CLIENT_BAD_USAGE, error);
+    if (!ok) return fail(EXIT_BAD_USAGE, error);
   }
 
-  const std::string where = o.host + ":" + std::to_string(o.port);
+  const std::string where = conn.host + ":" + std::to_string(conn.port);
   BOSS2_Client boss(o.version, o.api_host);
   {
     Log_Lines lines;
-    if (!boss.login(o.host, o.port, o.ssl, std::move(o.access_key_id), std::move(secret)))
-      return fail(CLIENT_FAILED, "cannot log in to " + where + ": " + failure_line(boss, lines));
+    if (!boss.login(conn.host, conn.port, conn.ssl, std::move(conn.access_key_id),
+                    std::move(secret)))
+      return fail(EXIT_FAILED, "cannot log in to " + where + ": " + failure_line(boss, lines));
   }
   qingcloud::IAAS_Client_ptr iaas;
   if (!o.as_user.empty()) {
     Log_Lines lines;
     iaas = boss.iaas_client(o.as_user);
     if (!iaas)
-      return fail(CLIENT_FAILED, "cannot act as " + o.as_user + ": " + failure_line(boss, lines));
+      return fail(EXIT_FAILED, "cannot act as " + o.as_user + ": " + failure_line(boss, lines));
   }
   Common_Client& used = iaas ? static_cast<Common_Client&>(*iaas) : boss;
   if (!o.zone.empty() && !used.switch_zone(o.zone))
-    return fail(CLIENT_BAD_USAGE,
+    return fail(EXIT_BAD_USAGE,
                 "unknown zone '" + o.zone + "'; the platform has " + joined(used.zones()));
 
   Log_Lines lines;
@@ -333,22 +313,31 @@ int client(const Command_Args& args) {
     // Never sent again: whether the platform carried it out is for the
     // operator to find out before trying again.
     if (used.outcome_unknown())
-      return fail(CLIENT_FAILED, std::string(o.operation->name) +
-                                     ": the outcome is unknown, the platform may have carried it "
-                                     "out (" +
-                                     why + "); check with `qingcloud-agent client " +
-                                     where_to_check(o.operation->op) + "` before trying again");
-    return fail(CLIENT_FAILED, std::string(o.operation->name) + ": " + why);
+      return fail(EXIT_FAILED, std::string(o.operation->name) +
+                                   ": the outcome is unknown, the platform may have carried it "
+                                   "out (" +
+                                   why + "); check with `qingcloud-agent client " +
+                                   where_to_check(o.operation->op) + "` before trying again");
+    return fail(EXIT_FAILED, std::string(o.operation->name) + ": " + why);
   }
-  return CLIENT_OK;
+  return EXIT_OK;
+}
+
+std::vector<std::string> client_options(bool flags) {
+  std::vector<std::string> options, flag_names;
+  client_option_names(options, flag_names);
+  return flags ? flag_names : options;
 }
 
 }  // namespace
 
-int client_command(const Command_Args& args) {
-  try {
-    return client(args);
-  } catch (const std::exception& e) {
-    return fail(CLIENT_FAILED, std::string("unexpected failure: ") + e.what());
-  }
-}
+const Command_Spec CLIENT_COMMAND = {"client",
+                                     "run one operation of the platform's clients",
+                                     client_usage(),
+                                     client_usage_tail(),
+                                     client_options(false),
+                                     client_options(true),
+                                     CONNECTION_OPTIONS,
+                                     Needs::NOTHING,
+                                     false,
+                                     client};

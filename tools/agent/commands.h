@@ -3,19 +3,22 @@
 #include <string>
 #include <vector>
 
-// One sub-command of qingcloud-agent: gets the arguments after its name and
-// returns the process exit code.
+// The arguments of one command, after its name.
 using Command_Args = std::vector<std::string>;
 
-int probe_command(const Command_Args& args);
-int call_command(const Command_Args& args);
-int env_command(const Command_Args& args);
-int login_test_command(const Command_Args& args);
-int ls_command(const Command_Args& args);
-int search_command(const Command_Args& args);
-int tree_command(const Command_Args& args);
-int rpc_command(const Command_Args& args);
-int serve_command(const Command_Args& args);
-int serve_url_command(const Command_Args& args);
-int client_command(const Command_Args& args);
-int config_command(const Command_Args& args);
+struct Command_Spec;
+
+// The commands of qingcloud-agent, in the order its help lists them; each is
+// defined beside its work.
+extern const Command_Spec PROBE_COMMAND;
+extern const Command_Spec CALL_COMMAND;
+extern const Command_Spec ENV_COMMAND;
+extern const Command_Spec LOGIN_TEST_COMMAND;
+extern const Command_Spec LS_COMMAND;
+extern const Command_Spec SEARCH_COMMAND;
+extern const Command_Spec TREE_COMMAND;
+extern const Command_Spec RPC_COMMAND;
+extern const Command_Spec SERVE_COMMAND;
+extern const Command_Spec SERVE_URL_COMMAND;
+extern const Command_Spec CLIENT_COMMAND;
+extern const Command_Spec CONFIG_COMMAND;

@@ -5,9 +5,10 @@
 #include <unistd.h>
 
 #include "host/http/http_proxy.h"
+#include "tools/agent/command_spec.h"
 #include "tools/agent/commands.h"
 #include "tools/agent/host_session.h"
-#include "tools/agent/proxy_argument.h"
+#include "tools/agent/proxy_choice.h"
 #include "tools/agent/secret_prompt.h"
 #include "tools/agent/terminal_text.h"
 
@@ -43,52 +44,53 @@ bool read_address(secure_string& url, std::string& error) {
   return !url.empty();
 }
 
-}  // namespace
-
-int config_command(const Command_Args& args) {
-  Arg_Reader a(args, with_host_options({}), with_host_flags({}));
-  if (!a.ok())
-    return host_fail("config", HOST_BAD_USAGE, a.error() + " (see qingcloud-agent config --help)");
-  if (a.has("--help")) {
-    std::printf("%s%s%s", USAGE, HOST_OPTIONS_USAGE, EXAMPLE);
-    return HOST_OK;
-  }
+std::string misuse(const Arg_Reader& a) {
   const std::vector<std::string>& w = a.words();
   const bool set = w.size() == 3 && w[0] == "set" && w[1] == "proxy";
   const bool unset = w.size() == 2 && w[0] == "unset" && w[1] == "proxy";
   const bool show = w.size() == 1 && w[0] == "show";
-  if (!set && !unset && !show)
-    return host_fail("config", HOST_BAD_USAGE,
-                     "want set proxy URL, unset proxy or show (see qingcloud-agent config --help)");
+  return set || unset || show ? std::string() : "want set proxy URL, unset proxy or show";
+}
 
-  Host_Session session;
+int config(Command_Context& c) {
+  const std::vector<std::string>& w = c.args.words();
+  const bool set = w[0] == "set", show = w[0] == "show";
   std::string error;
-  if (!session.open(a, false, error)) return host_fail("config", HOST_BAD_USAGE, error);
-  Agent_Home& home = session.home();
+  Agent_Home& home = c.session->home();
   secure_string url;
   if (show) {
-    if (!home.setting("proxy", url, error)) return host_fail("config", HOST_FAILED, error);
+    if (!home.setting("proxy", url, error)) return c.fail(EXIT_FAILED, error);
     HTTP_Proxy proxy;
     std::string why;
     std::printf("proxy %s\n", url.empty() ? "(none: the environment's)"
                               : http_parse_proxy({url.data(), url.size()}, proxy, why)
                                   ? printable(proxy.printable()).c_str()
                                   : ("(unusable: " + why + ")").c_str());
-    return HOST_OK;
+    return EXIT_OK;
   }
   if (set) {
     if (w[2] == "-") {
-      if (!read_address(url, error)) return host_fail("config", HOST_BAD_USAGE, error);
+      if (!read_address(url, error)) return c.fail(EXIT_BAD_USAGE, error);
     } else {
       if (!no_password_in_argument(w[2], "the proxy address", error))
-        return host_fail("config", HOST_BAD_USAGE, error);
+        return c.fail(EXIT_BAD_USAGE, error);
       url.assign(w[2].data(), w[2].size());
     }
     HTTP_Proxy proxy;
     std::string why;
     if (!http_parse_proxy({url.data(), url.size()}, proxy, why))
-      return host_fail("config", HOST_BAD_USAGE, "unusable proxy: " + why);
+      return c.fail(EXIT_BAD_USAGE, "unusable proxy: " + why);
   }
-  if (!home.set_setting("proxy", url, error)) return host_fail("config", HOST_FAILED, error);
-  return HOST_OK;
+  if (!home.set_setting("proxy", url, error)) return c.fail(EXIT_FAILED, error);
+  return EXIT_OK;
 }
+
+}  // namespace
+
+const Command_Spec CONFIG_COMMAND = {
+    "config",     "set the host-wide settings kept in the home folder (the proxy)",
+    USAGE,        EXAMPLE,
+    {},           {},
+    HOST_OPTIONS, Needs::HOME,
+    false,        config,
+    misuse};

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "host/json_spirit/writer.h"
+#include "tools/agent/command_spec.h"
 #include "tools/agent/commands.h"
 #include "tools/agent/failure_hint.h"
 #include "tools/agent/host_session.h"
@@ -57,75 +58,68 @@ bool login_passes(Host_Session& session, const json_spirit::Object& settings) {
                  : "no reason given";
     reason = failure_reason(failure_cause(log.lines()));
   }
-  host_fail("env", HOST_FAILED, "the login test failed: " + failed);
-  if (!reason.empty()) host_fail("env", HOST_FAILED, reason);
-  host_fail("env", HOST_FAILED,
-            "nothing was kept; --no-test keeps settings without the test (for a platform not "
-            "reachable yet)");
+  command_fail("env", EXIT_FAILED, "the login test failed: " + failed);
+  if (!reason.empty()) command_fail("env", EXIT_FAILED, reason);
+  command_fail("env", EXIT_FAILED,
+               "nothing was kept; --no-test keeps settings without the test (for a platform not "
+               "reachable yet)");
   return false;
 }
 
-}  // namespace
+std::vector<std::string> with(std::vector<std::string> names,
+                              const std::vector<std::string>& more) {
+  names.insert(names.end(), more.begin(), more.end());
+  return names;
+}
 
-int env_command(const Command_Args& args) {
-  std::vector<std::string> options = settings_options();
-  options.push_back("--uuid");
-  std::vector<std::string> flags = settings_flags();
-  flags.push_back("--no-test");
-  Arg_Reader a(args, with_host_options(options), with_host_flags(flags));
-  if (!a.ok())
-    return host_fail("env", HOST_BAD_USAGE, a.error() + " (see qingcloud-agent env --help)");
-  if (a.has("--help")) {
-    std::printf(
-        "%s%s  --name N             a name for people, shown first\n"
-        "  --uuid U             the environment's uuid (default: a new one)\n"
-        "  --no-test            keep the settings without the login test\n%s%s",
-        USAGE, SETTINGS_USAGE, HOST_OPTIONS_USAGE, EXAMPLE);
-    return HOST_OK;
-  }
+std::string misuse(const Arg_Reader& a) {
   const std::vector<std::string>& words = a.words();
   const std::string verb = words.empty() ? "" : words[0];
   const std::size_t want = verb == "add" || verb == "list" ? 1 : 2;
   if ((verb != "add" && verb != "list" && verb != "show" && verb != "remove") ||
-      words.size() != want) {
-    return host_fail("env", HOST_BAD_USAGE,
-                     "want add, list, show UUID or remove UUID (see qingcloud-agent env --help)");
-  }
+      words.size() != want)
+    return "want add, list, show UUID or remove UUID";
+  return std::string();
+}
 
+int env(Command_Context& c) {
+  const Arg_Reader& a = c.args;
+  const std::vector<std::string>& words = a.words();
+  const std::string& verb = words[0];
   std::string error;
   Settings_Args read;
-  if (verb == "add" && !read_settings_args(a, read, error))
-    return host_fail("env", HOST_BAD_USAGE, error);
+  // Settings come read before the home was opened; none means some are missing.
+  if (verb == "add" && !c.settings && !read_settings_args(a, read, error))
+    return c.fail(EXIT_BAD_USAGE, error);
+  const Settings_Args& given = c.settings ? *c.settings : read;
   // Settings are tested through the plug-in before they are kept.
   const bool test = verb == "add" && !a.has("--no-test");
-  Host_Session session;
-  if (!session.open(a, test, error)) return host_fail("env", HOST_BAD_USAGE, error);
+  Host_Session& session = *c.session;
+  if (test && !session.load_plugin(a, error)) return c.fail(EXIT_BAD_USAGE, error);
   Agent_Home& home = session.home();
 
   if (verb == "add") {
     json_spirit::Object settings;
-    if (!settings_from_args(read, home, settings, error))
-      return host_fail("env", HOST_BAD_USAGE, error);
+    if (!settings_from_args(given, home, settings, error)) return c.fail(EXIT_BAD_USAGE, error);
     const std::string uuid = a.value("--uuid", new_uuid());
-    if (uuid.empty()) return host_fail("env", HOST_FAILED, "cannot make a uuid");
-    if (!settings_within_limits(uuid, settings, true, error))
-      return host_fail("env", HOST_BAD_USAGE, error);
+    if (uuid.empty()) return c.fail(EXIT_FAILED, "cannot make a uuid");
+    if (!settings_within_limits(uuid, settings, true, error)) return c.fail(EXIT_BAD_USAGE, error);
     Agent_Home::Environments kept;
-    if (!home.environments(kept, error)) return host_fail("env", HOST_FAILED, error);
+    if (!home.environments(kept, error)) return c.fail(EXIT_FAILED, error);
     const std::string same = same_settings_as(kept, uuid, settings);
-    if (test && !login_passes(session, settings)) return HOST_FAILED;
-    if (!home.put(uuid, std::move(settings), error)) return host_fail("env", HOST_FAILED, error);
+    if (test && !login_passes(session, settings)) return EXIT_FAILED;
+    if (!home.put(uuid, std::move(settings), error)) return c.fail(EXIT_FAILED, error);
     std::printf("%s\n", uuid.c_str());
     if (!same.empty())
       std::fprintf(stderr,
                    "qingcloud-agent env: note: %s has the same hosts, port, TLS and access "
                    "key id (remove one of them with `qingcloud-agent env remove UUID`)\n",
                    printable(same).c_str());
-    return HOST_OK;
+    return EXIT_OK;
   }
   if (verb == "list") {
     Agent_Home::Environments envs;
-    if (!home.environments(envs, error)) return host_fail("env", HOST_FAILED, error);
+    if (!home.environments(envs, error)) return c.fail(EXIT_FAILED, error);
     for (const auto& [uuid, s] : envs) {
       const std::string name = text_of(s, "name");
       std::printf("%s  %sboss=%s api=%s port=%s ssl=%s version=%s key=%s\n",
@@ -134,18 +128,35 @@ int env_command(const Command_Args& args) {
                   text_of(s, "port").c_str(), text_of(s, "ssl").c_str(),
                   text_of(s, "version").c_str(), text_of(s, "access_key").c_str());
     }
-    return HOST_OK;
+    return EXIT_OK;
   }
   const std::string& uuid = words[1];
   if (verb == "show") {
     json_spirit::Object settings;
-    if (!home.environment(uuid, settings))
-      return host_fail("env", HOST_FAILED, "no environment " + uuid);
+    if (!home.environment(uuid, settings)) return c.fail(EXIT_FAILED, "no environment " + uuid);
     std::printf(
         "%s\n",
         printable_json(json_spirit::JSON_Dump(shown(std::move(settings)), true).str()).c_str());
-    return HOST_OK;
+    return EXIT_OK;
   }
-  if (!home.remove(uuid, error)) return host_fail("env", HOST_FAILED, error);
-  return HOST_OK;
+  if (!home.remove(uuid, error)) return c.fail(EXIT_FAILED, error);
+  return EXIT_OK;
 }
+
+}  // namespace
+
+const Command_Spec ENV_COMMAND = {
+    "env",
+    "add, list, show or remove the environments the host keeps",
+    std::string(USAGE) + SETTINGS_USAGE +
+        "  --name N            a name for people, shown first\n"
+        "  --uuid U            the environment's uuid (default: a new one)\n"
+        "  --no-test           keep the settings without the login test\n",
+    EXAMPLE,
+    with(settings_options(), {"--uuid"}),
+    with(settings_flags(), {"--no-test"}),
+    HOST_OPTIONS,
+    Needs::HOME,
+    true,
+    env,
+    misuse};

@@ -6,28 +6,11 @@
 #include <unistd.h>
 
 #include "host/http/http_tls_context.h"
+#include "tools/agent/common_options.h"
 #include "tools/agent/home_owner.h"
 #include "tools/agent/plugin_loader.h"
 #include "tools/agent/proxy_choice.h"
 #include "tools/agent/terminal_text.h"
-
-const char* const HOST_OPTIONS_USAGE =
-    "  --home DIR      the host's folder (default $QINGCLOUD_AGENT_HOME, else ~/.qingcloud-agent)\n"
-    "  --plugin PATH   the plug-in to load (default: beside this program)\n"
-    "  --ca-file F     trust the CA certificates in F for TLS\n"
-    "  --proxy URL     reach the platform through this HTTP proxy (default: `config set\n"
-    "                  proxy`, else https_proxy, http_proxy and no_proxy as curl reads them)\n"
-    "  --verbose       show what the plug-in logs\n";
-
-std::vector<std::string> with_host_options(std::vector<std::string> own) {
-  own.insert(own.end(), {"--home", "--plugin", "--ca-file", "--proxy"});
-  return own;
-}
-
-std::vector<std::string> with_host_flags(std::vector<std::string> own) {
-  own.push_back("--verbose");
-  return own;
-}
 
 bool Host_Session::open(const Arg_Reader& args, bool with_plugin, std::string& error) {
   if (!args.has("--verbose"))
@@ -37,22 +20,18 @@ bool Host_Session::open(const Arg_Reader& args, bool with_plugin, std::string& e
   const std::string dir =
       Agent_Home::choose(args.value("--home"), [](const char* name) { return std::getenv(name); });
   if (!act_as_home_owner(dir, error) || !home_.open(dir, error)) return false;
-  if (!with_plugin) return true;
-  const std::string ca_file = args.value("--ca-file");
-  if (!ca_file.empty()) {
-    if (::access(ca_file.c_str(), R_OK) != 0) {
-      error = "cannot read CA file " + ca_file + ": " + std::strerror(errno);
-      return false;
-    }
-    HTTP_TLS_Context::set_default_ca_file(ca_file);
-  }
-  if (!choose_proxy(args.value("--proxy"), &home_, error)) return false;
-  return host_.start(home_, args.value("--plugin", Plugin_Library::default_path()), error);
+  return !with_plugin || load_plugin(args, error);
 }
 
-int host_fail(const char* command, int code, const std::string& line) {
-  std::fprintf(stderr, "qingcloud-agent %s: %s\n", command, printable(line).c_str());
-  return code;
+bool Host_Session::load_plugin(const Arg_Reader& args, std::string& error) {
+  return use_ca_file(args.value("--ca-file"), error) &&
+         choose_proxy(
+             args.value("--proxy"),
+             [this](secure_string& url, std::string& why) {
+               return home_.setting("proxy", url, why);
+             },
+             error) &&
+         host_.start(home_, args.value("--plugin", Plugin_Library::default_path()), error);
 }
 
 std::string failure_reason(const json_spirit::Object& cause) {
@@ -90,11 +69,11 @@ std::string answer_reason(const json_spirit::Value& answer) {
   return std::string();
 }
 
-int answer_fail(const char* command, const json_spirit::Value& answer) {
-  host_fail(command, HOST_FAILED, answer_error(answer));
+int answer_fail(const std::string& command, const json_spirit::Value& answer) {
+  command_fail(command, EXIT_FAILED, answer_error(answer));
   const std::string reason = answer_reason(answer);
-  if (!reason.empty()) host_fail(command, HOST_FAILED, reason);
-  return HOST_FAILED;
+  if (!reason.empty()) command_fail(command, EXIT_FAILED, reason);
+  return EXIT_FAILED;
 }
 
 std::string answer_error(const json_spirit::Value& answer) {

@@ -1,42 +1,31 @@
 #pragma once
 
-#include <cstdio>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "host/json_spirit/value.h"
 #include "tools/agent/agent_home.h"
 #include "tools/agent/agent_host.h"
 #include "tools/agent/arg_reader.h"
+#include "tools/agent/exit_code.h"
 #include "tools/agent/line_log.h"
 #include "tools/agent/log_lines.h"
-
-// Exit codes of the demo host's commands.
-enum Host_Exit {
-  HOST_OK = 0,
-  HOST_FAILED = 1,     // a JSON-RPC error, a failed login test, a failed store write
-  HOST_BAD_USAGE = 2,  // unusable arguments, home folder or plug-in
-};
-
-// The options every host command takes besides its own.
-std::vector<std::string> with_host_options(std::vector<std::string> own);
-std::vector<std::string> with_host_flags(std::vector<std::string> own);
-extern const char* const HOST_OPTIONS_USAGE;
 
 // What a host command runs in: the home folder with its key and
 // environments, and (for the commands that reach the plug-in) the host with
 // the plug-in's handlers.  The plug-in's log lines are kept back (the last
 // Log_Lines::MAX_LINES of them) unless --verbose is given (then they go to
 // standard error one event a line): the command reports failures in its own
-// words.  Run by root on a home folder
-// of another user, the command takes that user's identity.
+// words.  Run by root on a home folder of another user, the command takes
+// that user's identity.
 class Host_Session {
  public:
-  // Opens the home (--home) and, with `with_plugin`, loads the plug-in
-  // (--plugin) and sets the host-wide CA file (--ca-file).  False, with the
-  // problem in `error`.
+  // Opens the home (--home) and, with `with_plugin`, loads the plug-in as
+  // load_plugin does.  False, with the problem in `error`.
   bool open(const Arg_Reader& args, bool with_plugin, std::string& error);
+  // Loads the plug-in (--plugin) and sets the host-wide CA file (--ca-file)
+  // and proxy (--proxy, else the home's).
+  bool load_plugin(const Arg_Reader& args, std::string& error);
 
   Agent_Home& home() { return home_; }
   Agent_Host& host() { return host_; }
@@ -47,10 +36,6 @@ class Host_Session {
   Agent_Home home_;
   Agent_Host host_;
 };
-
-// "qingcloud-agent CMD: line" on standard error, its control characters
-// escaped; returns `code`.
-int host_fail(const char* command, int code, const std::string& line);
 
 // The error of a JSON-RPC answer as one line ("error CODE: MESSAGE"), or ""
 // when the answer is a result.
@@ -63,5 +48,5 @@ std::string failure_reason(const json_spirit::Object& cause);
 std::string answer_reason(const json_spirit::Value& answer);
 
 // Prints the error of `answer` and then its reason, each on a line of its
-// own; returns HOST_FAILED.
-int answer_fail(const char* command, const json_spirit::Value& answer);
+// own, as `command`'s failure; returns EXIT_FAILED.
+int answer_fail(const std::string& command, const json_spirit::Value& answer);

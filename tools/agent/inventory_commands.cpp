@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "host/json_spirit/writer.h"
+#include "tools/agent/command_spec.h"
 #include "tools/agent/commands.h"
 #include "tools/agent/host_session.h"
 #include "tools/agent/node_text.h"
@@ -26,14 +27,15 @@ using json_spirit::Value;
 
 const char* const LS_USAGE =
     "usage: qingcloud-agent ls UUID [--view hosts|vms|recovery] [--type T] [--moid M]\n"
-    "                          [--zone Z] [--table]\n"
+    "                      [--zone Z] [--table]\n"
     "Lists the children of one node of the inventory tree (the zones without --type).\n\n"
     "options:\n"
-    "  --view V   hosts (default), vms or recovery\n"
-    "  --type T   the type of the node to expand: Zone, HostSystem, VirtualMachine, User, Vxnet\n"
-    "  --moid M   the id of the node to expand\n"
-    "  --zone Z   the zone of the node to expand\n"
-    "  --table    one line per node instead of JSON\n";
+    "  --view V            hosts (default), vms or recovery\n"
+    "  --type T            the type of the node to expand: Zone, HostSystem, VirtualMachine, User, "
+    "Vxnet\n"
+    "  --moid M            the id of the node to expand\n"
+    "  --zone Z            the zone of the node to expand\n"
+    "  --table             one line per node instead of JSON\n";
 const char* const LS_EXAMPLE =
     "\nexample:\n  qingcloud-agent ls 3f0c8a5e-1b2d-4c6e-9f7a-0123456789ab --type Zone --moid "
     "pek3a\n";
@@ -43,8 +45,8 @@ const char* const SEARCH_USAGE =
     "Finds the zones, physical hosts or instances whose name holds TEXT, ignoring case,\n"
     "in every zone.\n\n"
     "options:\n"
-    "  --type T   what to look for\n"
-    "  --table    one line per node instead of JSON\n";
+    "  --type T            what to look for\n"
+    "  --table             one line per node instead of JSON\n";
 const char* const SEARCH_EXAMPLE =
     "\nexample:\n  qingcloud-agent search 3f0c8a5e-1b2d-4c6e-9f7a-0123456789ab --type "
     "VirtualMachine "
@@ -54,9 +56,10 @@ const char* const TREE_USAGE =
     "usage: qingcloud-agent tree UUID [--view hosts|vms|recovery] [--depth N] [--jobs N]\n"
     "Walks the inventory tree the way the console does and prints it, one node a line.\n\n"
     "options:\n"
-    "  --view V    hosts (default), vms or recovery\n"
-    "  --depth N   stop N levels below the top (default: the whole tree)\n"
-    "  --jobs N    expand up to N nodes at once, 1 to 64 (default 4); the tree prints the same\n"
+    "  --view V            hosts (default), vms or recovery\n"
+    "  --depth N           stop N levels below the top (default: the whole tree)\n"
+    "  --jobs N            expand up to N nodes at once, 1 to 64 (default 4); the tree prints the "
+    "same\n"
     "Interrupted (SIGINT), it ends after the line it is printing, with exit status 130.\n";
 const char* const TREE_EXAMPLE =
     "\nexample:\n  qingcloud-agent tree 3f0c8a5e-1b2d-4c6e-9f7a-0123456789ab --view vms\n";
@@ -76,7 +79,7 @@ Value list_request(const char* command, Host_Session& session, Object params) {
 bool kept(const char* command, Host_Session& session, const std::string& uuid) {
   Object ignored;
   if (session.home().environment(uuid, ignored)) return true;
-  host_fail(command, HOST_FAILED, "no environment " + uuid);
+  command_fail(command, EXIT_FAILED, "no environment " + uuid);
   return false;
 }
 
@@ -88,10 +91,6 @@ void print_nodes(const Value& nodes, bool table) {
   if (nodes.type() != json_spirit::array_type) return;
   for (const Value& node : nodes.get_array())
     std::printf("%s\n", node_line(node).c_str());
-}
-
-int usage_error(const char* command, const std::string& why) {
-  return host_fail(command, HOST_BAD_USAGE, why + " (see qingcloud-agent " + command + " --help)");
 }
 
 // Set by SIGINT while a tree is printed.
@@ -158,10 +157,10 @@ class Tree_Walker {
       workers_.emplace_back([this] { work(); });
     pthread_sigmask(SIG_SETMASK, &before, nullptr);
     const Value& zones = answer(*top_);
-    if (zones.is_null()) return HOST_FAILED;
+    if (zones.is_null()) return EXIT_FAILED;
     print_level(*top_, 0);
     if (view_ == "recovery") walk_users(zones);
-    return failures_ == 0 ? HOST_OK : HOST_FAILED;
+    return failures_ == 0 ? EXIT_OK : EXIT_FAILED;
   }
 
  private:
@@ -281,8 +280,8 @@ class Tree_Walker {
         end_if_interrupted();
     }
     if (e.nodes.is_null()) {
-      host_fail("tree", HOST_FAILED, e.error);
-      if (!e.reason.empty()) host_fail("tree", HOST_FAILED, e.reason);
+      command_fail("tree", EXIT_FAILED, e.error);
+      if (!e.reason.empty()) command_fail("tree", EXIT_FAILED, e.reason);
       ++failures_;
     }
     return e.nodes;
@@ -337,85 +336,110 @@ class Tree_Walker {
   std::vector<std::thread> workers_;
 };
 
-}  // namespace
-
-int ls_command(const Command_Args& args) {
-  Arg_Reader a(args, with_host_options({"--view", "--type", "--moid", "--zone"}),
-               with_host_flags({"--table"}));
-  if (!a.ok()) return usage_error("ls", a.error());
-  if (a.has("--help")) {
-    std::printf("%s%s%s", LS_USAGE, HOST_OPTIONS_USAGE, LS_EXAMPLE);
-    return HOST_OK;
-  }
-  if (a.words().size() != 1) return usage_error("ls", "want one UUID");
+std::string ls_misuse(const Arg_Reader& a) {
+  if (a.words().size() != 1) return "want one UUID";
   const std::string type = a.value("--type");
   // What lies below a zone is asked for in its zone.
   if ((type == "HostSystem" || type == "VirtualMachine" || type == "Vxnet") && !a.has("--zone"))
-    return usage_error("ls", "--type " + type + " lists what lies in one zone: --zone is needed");
-  Host_Session session;
-  std::string error;
-  if (!session.open(a, true, error)) return host_fail("ls", HOST_BAD_USAGE, error);
-  if (!kept("ls", session, a.words()[0])) return HOST_FAILED;
-  const Value nodes = list_request("ls", session,
+    return "--type " + type + " lists what lies in one zone: --zone is needed";
+  return std::string();
+}
+
+int ls(Command_Context& c) {
+  const Arg_Reader& a = c.args;
+  if (!kept("ls", *c.session, a.words()[0])) return EXIT_FAILED;
+  const Value nodes = list_request("ls", *c.session,
                                    Object{{"uuid", a.words()[0]},
                                           {"subtype", "inventory"},
                                           {"view", a.value("--view", "hosts")},
                                           {"type", a.value("--type")},
                                           {"moid", a.value("--moid")},
                                           {"zone", a.value("--zone")}});
-  if (nodes.is_null()) return HOST_FAILED;
+  if (nodes.is_null()) return EXIT_FAILED;
   print_nodes(nodes, a.has("--table"));
-  return HOST_OK;
+  return EXIT_OK;
 }
 
-int search_command(const Command_Args& args) {
-  Arg_Reader a(args, with_host_options({"--type"}), with_host_flags({"--table"}));
-  if (!a.ok()) return usage_error("search", a.error());
-  if (a.has("--help")) {
-    std::printf("%s%s%s", SEARCH_USAGE, HOST_OPTIONS_USAGE, SEARCH_EXAMPLE);
-    return HOST_OK;
-  }
-  if (a.words().empty() || a.words().size() > 2) return usage_error("search", "want UUID [TEXT]");
-  if (!a.has("--type")) return usage_error("search", "--type is missing");
-  Host_Session session;
-  std::string error;
-  if (!session.open(a, true, error)) return host_fail("search", HOST_BAD_USAGE, error);
-  if (!kept("search", session, a.words()[0])) return HOST_FAILED;
-  const Value nodes = list_request("search", session,
+std::string search_misuse(const Arg_Reader& a) {
+  if (a.words().empty() || a.words().size() > 2) return "want UUID [TEXT]";
+  if (!a.has("--type")) return "--type is missing";
+  return std::string();
+}
+
+int search(Command_Context& c) {
+  const Arg_Reader& a = c.args;
+  if (!kept("search", *c.session, a.words()[0])) return EXIT_FAILED;
+  const Value nodes = list_request("search", *c.session,
                                    Object{{"uuid", a.words()[0]},
                                           {"subtype", "search"},
                                           {"search_type", a.value("--type")},
                                           {"search", a.words().size() == 2 ? a.words()[1] : ""}});
-  if (nodes.is_null()) return HOST_FAILED;
+  if (nodes.is_null()) return EXIT_FAILED;
   print_nodes(nodes, a.has("--table"));
-  return HOST_OK;
+  return EXIT_OK;
 }
 
-int tree_command(const Command_Args& args) {
-  Arg_Reader a(args, with_host_options({"--view", "--depth", "--jobs"}), with_host_flags({}));
-  if (!a.ok()) return usage_error("tree", a.error());
-  if (a.has("--help")) {
-    std::printf("%s%s%s", TREE_USAGE, HOST_OPTIONS_USAGE, TREE_EXAMPLE);
-    return HOST_OK;
-  }
-  if (a.words().size() != 1) return usage_error("tree", "want one UUID");
-  const std::string depth_text = a.value("--depth", "1000");
-  if (depth_text.empty() || depth_text.size() > 4 ||
-      depth_text.find_first_not_of("0123456789") != std::string::npos)
-    return usage_error("tree", "--depth wants a number, not '" + depth_text + "'");
+// --jobs as a number, 0 when it is not one.
+int jobs_of(const Arg_Reader& a) {
+  const std::string text = a.value("--jobs", "4");
+  return text.size() <= 2 && text.find_first_not_of("0123456789") == std::string::npos
+             ? std::atoi(text.c_str())
+             : 0;
+}
+
+std::string tree_misuse(const Arg_Reader& a) {
+  if (a.words().size() != 1) return "want one UUID";
+  const std::string depth = a.value("--depth", "1000");
+  if (depth.empty() || depth.size() > 4 ||
+      depth.find_first_not_of("0123456789") != std::string::npos)
+    return "--depth wants a number, not '" + depth + "'";
   const std::string view = a.value("--view", "hosts");
   if (view != "hosts" && view != "vms" && view != "recovery")
-    return usage_error("tree", "--view wants hosts, vms or recovery, not '" + view + "'");
-  const std::string jobs_text = a.value("--jobs", "4");
-  const int jobs =
-      jobs_text.size() <= 2 && jobs_text.find_first_not_of("0123456789") == std::string::npos
-          ? std::atoi(jobs_text.c_str())
-          : 0;
+    return "--view wants hosts, vms or recovery, not '" + view + "'";
+  const int jobs = jobs_of(a);
   if (jobs < 1 || jobs > 64)
-    return usage_error("tree", "--jobs wants a number from 1 to 64, not '" + jobs_text + "'");
-  Host_Session session;
-  std::string error;
-  if (!session.open(a, true, error)) return host_fail("tree", HOST_BAD_USAGE, error);
-  if (!kept("tree", session, a.words()[0])) return HOST_FAILED;
-  return Tree_Walker(session, a.words()[0], view, std::atoi(depth_text.c_str()), jobs).walk();
+    return "--jobs wants a number from 1 to 64, not '" + a.value("--jobs", "4") + "'";
+  return std::string();
 }
+
+int tree(Command_Context& c) {
+  const Arg_Reader& a = c.args;
+  if (!kept("tree", *c.session, a.words()[0])) return EXIT_FAILED;
+  return Tree_Walker(*c.session, a.words()[0], a.value("--view", "hosts"),
+                     std::atoi(a.value("--depth", "1000").c_str()), jobs_of(a))
+      .walk();
+}
+
+}  // namespace
+
+const Command_Spec LS_COMMAND = {"ls",
+                                 "list one level of an environment's inventory tree",
+                                 LS_USAGE,
+                                 LS_EXAMPLE,
+                                 {"--view", "--type", "--moid", "--zone"},
+                                 {"--table"},
+                                 HOST_OPTIONS,
+                                 Needs::PLUGIN,
+                                 false,
+                                 ls,
+                                 ls_misuse};
+
+const Command_Spec SEARCH_COMMAND = {
+    "search",     "search an environment's zones, hosts or instances",
+    SEARCH_USAGE, SEARCH_EXAMPLE,
+    {"--type"},   {"--table"},
+    HOST_OPTIONS, Needs::PLUGIN,
+    false,        search,
+    search_misuse};
+
+const Command_Spec TREE_COMMAND = {"tree",
+                                   "walk and print an environment's inventory tree",
+                                   TREE_USAGE,
+                                   TREE_EXAMPLE,
+                                   {"--view", "--depth", "--jobs"},
+                                   {},
+                                   HOST_OPTIONS,
+                                   Needs::PLUGIN,
+                                   false,
+                                   tree,
+                                   tree_misuse};

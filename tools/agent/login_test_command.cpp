@@ -3,6 +3,7 @@
 #include <string>
 
 #include "host/json_spirit/writer.h"
+#include "tools/agent/command_spec.h"
 #include "tools/agent/commands.h"
 #include "tools/agent/failure_hint.h"
 #include "tools/agent/host_session.h"
@@ -25,34 +26,21 @@ const char* const EXAMPLE =
     "\nexample:\n"
     "  qingcloud-agent login-test 3f0c8a5e-1b2d-4c6e-9f7a-0123456789ab\n";
 
-}  // namespace
-
-int login_test_command(const Command_Args& args) {
-  Arg_Reader a(args, with_host_options(settings_options()), with_host_flags(settings_flags()));
-  if (!a.ok())
-    return host_fail("login-test", HOST_BAD_USAGE,
-                     a.error() + " (see qingcloud-agent login-test --help)");
-  if (a.has("--help")) {
-    std::printf("%s%s%s%s", USAGE, SETTINGS_USAGE, HOST_OPTIONS_USAGE, EXAMPLE);
-    return HOST_OK;
-  }
+std::string misuse(const Arg_Reader& a) {
   const bool given = has_settings(a);
-  if (given ? !a.words().empty() : a.words().size() != 1)
-    return host_fail("login-test", HOST_BAD_USAGE,
-                     "want a UUID or the settings (see qingcloud-agent login-test --help)");
+  if (given ? !a.words().empty() : a.words().size() != 1) return "want a UUID or the settings";
+  return std::string();
+}
 
+int login_test(Command_Context& c) {
+  Host_Session& session = *c.session;
   std::string error;
-  Settings_Args read;
-  if (given && !read_settings_args(a, read, error))
-    return host_fail("login-test", HOST_BAD_USAGE, error);
-  Host_Session session;
-  if (!session.open(a, true, error)) return host_fail("login-test", HOST_BAD_USAGE, error);
   json_spirit::Object settings;
-  if (given) {
-    if (!settings_from_args(read, session.home(), settings, error))
-      return host_fail("login-test", HOST_BAD_USAGE, error);
-  } else if (!session.home().environment(a.words()[0], settings)) {
-    return host_fail("login-test", HOST_FAILED, "no environment " + a.words()[0]);
+  if (c.settings) {
+    if (!settings_from_args(*c.settings, session.home(), settings, error))
+      return c.fail(EXIT_BAD_USAGE, error);
+  } else if (!session.home().environment(c.args.words()[0], settings)) {
+    return c.fail(EXIT_FAILED, "no environment " + c.args.words()[0]);
   }
 
   Request_Log log;
@@ -62,9 +50,23 @@ int login_test_command(const Command_Args& args) {
   std::printf("%s\n", printable_json(json_spirit::JSON_Dump(result, true).str()).c_str());
   const bool ok = result.type() == json_spirit::obj_type && result.get_obj().count("status") &&
                   result.get_obj().at("status") == json_spirit::Value(true);
-  if (ok) return HOST_OK;
+  if (ok) return EXIT_OK;
   // The plug-in's answer is printed as it is; why it failed comes after.
   const std::string reason = failure_reason(failure_cause(log.lines()));
-  if (!reason.empty()) host_fail("login-test", HOST_FAILED, reason);
-  return HOST_FAILED;
+  if (!reason.empty()) c.fail(EXIT_FAILED, reason);
+  return EXIT_FAILED;
 }
+
+}  // namespace
+
+const Command_Spec LOGIN_TEST_COMMAND = {"login-test",
+                                         "test connection settings through the plug-in",
+                                         std::string(USAGE) + SETTINGS_USAGE,
+                                         EXAMPLE,
+                                         settings_options(),
+                                         settings_flags(),
+                                         HOST_OPTIONS,
+                                         Needs::PLUGIN,
+                                         true,
+                                         login_test,
+                                         misuse};

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cerrno>
+#include <cstring>
 #include <string>
 
 // The plug-in library, opened with dlopen and closed when this goes away.
@@ -25,3 +27,28 @@ class Plugin_Library {
   void* handle_ = nullptr;
   std::string error_;
 };
+
+// Makes a handler with the plug-in's exported factory `factory`, which takes
+// the slot for the handler's deleter: the handler and its deleter, or false
+// with the problem in `error`.  A handler without a deleter cannot be given
+// back: it is left as it is.
+template <class Handler, class Deleter>
+bool make_handler(Plugin_Library& plugin, const char* factory, Handler*& handler, Deleter& gobble,
+                  std::string& error) {
+  auto make = reinterpret_cast<Handler* (*)(Deleter*)>(plugin.symbol(factory));
+  if (!make) {
+    error = std::string("the plug-in has no ") + factory + ": " + plugin.error();
+    return false;
+  }
+  handler = make(&gobble);
+  if (!handler) {
+    error = std::string(factory) + " failed: " + std::strerror(errno);
+    return false;
+  }
+  if (!gobble) {
+    handler = nullptr;
+    error = std::string(factory) + " gave no deleter";
+    return false;
+  }
+  return true;
+}

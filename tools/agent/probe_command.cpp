@@ -5,58 +5,34 @@
 
 #include "host/agent/instance_handler.h"
 #include "host/json_spirit/writer.h"
-#include "tools/agent/arg_reader.h"
+#include "tools/agent/command_spec.h"
 #include "tools/agent/commands.h"
-#include "tools/agent/host_session.h"
 #include "tools/agent/plugin_loader.h"
 
 namespace {
-
-using Instance_Handler_Factory = Instance_Handler* (*)(Instance_Handler_Exterminator*);
 
 const char* const FACTORY = "_make_QingCloud_Instance_Handler";
 
 const char* const USAGE =
     "usage: qingcloud-agent probe [--plugin PATH]\n"
     "Loads the plug-in, makes its instance handler through the exported factory,\n"
-    "probes it and prints each instance, its state and the logon result.\n\n"
+    "probes it and prints each instance, its state and the logon result.  Exit 1 when\n"
+    "the probe fails, 2 when the plug-in cannot be loaded or gives no handler.\n\n"
     "options:\n"
-    "  --plugin PATH   the plug-in to load (default: beside this program)\n\n"
-    "example:\n"
-    "  qingcloud-agent probe\n";
+    "  --plugin PATH       the plug-in to load (default: beside this program)\n";
 
-}  // namespace
+const char* const EXAMPLE = "\nexample:\n  qingcloud-agent probe\n";
 
-// qingcloud-agent probe [--plugin PATH]
-// Loads the plug-in, makes its instance handler through the exported factory,
-// probes it and prints each instance, its state and the logon result.
-int probe_command(const Command_Args& args) {
-  const Arg_Reader a(args, {"--plugin"}, {});
-  if (!a.ok() || !a.words().empty())
-    return host_fail(
-        "probe", HOST_BAD_USAGE,
-        (a.ok() ? "takes no arguments" : a.error()) + " (see qingcloud-agent probe --help)");
-  if (a.has("--help")) {
-    std::printf("%s", USAGE);
-    return HOST_OK;
-  }
-  const std::string path = a.value("--plugin", Plugin_Library::default_path());
+int probe(Command_Context& c) {
+  if (!c.args.words().empty()) return c.usage_error("takes no arguments");
+  const std::string path = c.args.value("--plugin", Plugin_Library::default_path());
   Plugin_Library plugin;
   if (!plugin.open(path))
-    return host_fail("probe", HOST_BAD_USAGE,
-                     "cannot load the plug-in " + path + ": " + plugin.error());
-  auto make = reinterpret_cast<Instance_Handler_Factory>(plugin.symbol(FACTORY));
-  if (!make)
-    return host_fail("probe", HOST_BAD_USAGE,
-                     std::string("the plug-in has no ") + FACTORY + ": " + plugin.error());
+    return c.fail(EXIT_BAD_USAGE, "cannot load the plug-in " + path + ": " + plugin.error());
+  Instance_Handler* handler = nullptr;
   Instance_Handler_Exterminator gobble = nullptr;
-  Instance_Handler* handler = make(&gobble);
-  if (!handler)
-    return host_fail("probe", HOST_FAILED,
-                     std::string(FACTORY) + " failed: " + std::strerror(errno));
-  // Without its deleter the handler cannot be given back; it is left as is.
-  if (!gobble) return host_fail("probe", HOST_BAD_USAGE, std::string(FACTORY) + " gave no deleter");
-
+  std::string error;
+  if (!make_handler(plugin, FACTORY, handler, gobble, error)) return c.fail(EXIT_BAD_USAGE, error);
   instances_type instances;
   int probed = handler->probe_instances(instances);
   std::printf("plug-in:  %s\n", path.c_str());
@@ -73,5 +49,18 @@ int probe_command(const Command_Args& args) {
     std::printf("  logon:   %d\n", logon);
   }
   gobble(handler);
-  return probed == 0 ? HOST_OK : HOST_FAILED;
+  return probed == 0 ? EXIT_OK : EXIT_FAILED;
 }
+
+}  // namespace
+
+const Command_Spec PROBE_COMMAND = {"probe",
+                                    "load the plug-in and probe its instance handler",
+                                    USAGE,
+                                    EXAMPLE,
+                                    {"--plugin"},
+                                    {},
+                                    0,
+                                    Needs::NOTHING,
+                                    false,
+                                    probe};

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "host/json_spirit/writer.h"
+#include "tools/agent/command_spec.h"
 #include "tools/agent/commands.h"
 #include "tools/agent/host_session.h"
 #include "tools/agent/terminal_text.h"
@@ -23,20 +24,12 @@ const char* const EXAMPLE =
     "  echo '{\"jsonrpc\":\"2.0\",\"id\":1,\"method\":\"qingcloud.list\","
     "\"params\":{\"uuid\":\"U\",\"subtype\":\"inventory\"}}' | qingcloud-agent rpc\n";
 
-}  // namespace
+std::string misuse(const Arg_Reader& a) {
+  return a.words().empty() ? std::string() : "takes no arguments";
+}
 
-int rpc_command(const Command_Args& args) {
-  Arg_Reader a(args, with_host_options({}), with_host_flags({}));
-  if (!a.ok())
-    return host_fail("rpc", HOST_BAD_USAGE, a.error() + " (see qingcloud-agent rpc --help)");
-  if (a.has("--help")) {
-    std::printf("%s%s%s", USAGE, HOST_OPTIONS_USAGE, EXAMPLE);
-    return HOST_OK;
-  }
-  if (!a.words().empty()) return host_fail("rpc", HOST_BAD_USAGE, "takes no arguments");
-  Host_Session session;
-  std::string error;
-  if (!session.open(a, true, error)) return host_fail("rpc", HOST_BAD_USAGE, error);
+int rpc(Command_Context& c) {
+  Host_Session& session = *c.session;
   std::string line;
   while (std::getline(std::cin, line)) {
     if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
@@ -45,5 +38,15 @@ int rpc_command(const Command_Args& args) {
     std::printf("%s\n", printable_json(json_spirit::JSON_Dump(answer, false).str()).c_str());
     std::fflush(stdout);
   }
-  return HOST_OK;
+  return EXIT_OK;
 }
+
+}  // namespace
+
+const Command_Spec RPC_COMMAND = {
+    "rpc",        "answer JSON-RPC requests on standard input, one a line",
+    USAGE,        EXAMPLE,
+    {},           {},
+    HOST_OPTIONS, Needs::PLUGIN,
+    false,        rpc,
+    misuse};

@@ -6,15 +6,15 @@
 #include "tools/agent/call_args.h"
 
 const char* const SETTINGS_USAGE =
-    "  --boss-host H        the back-office API host (logins go there): a host name or\n"
-    "                       address, without scheme, path or port\n"
-    "  --api-host H2        the infrastructure API host\n"
-    "  --port P             the port of both (default 443, 80 with --no-ssl)\n"
-    "  --no-ssl             plain HTTP, for a private endpoint without TLS\n"
-    "  --access-key-id K    the back-office access key id\n"
-    "  --version V          the platform's release (default 5.1.1)\n"
-    "  --secret-file F      read the secret from F (else QINGCLOUD_SECRET_ACCESS_KEY, else\n"
-    "                       it is asked for when standard input is a terminal)\n";
+    "  --boss-host H       the back-office API host (logins go there): a host name or\n"
+    "                      address, without scheme, path or port\n"
+    "  --api-host H2       the infrastructure API host\n"
+    "  --port P            the port of both (default 443, 80 with --no-ssl)\n"
+    "  --no-ssl            plain HTTP, for a private endpoint without TLS\n"
+    "  --access-key-id K   the back-office access key id\n"
+    "  --version V         the platform's release (default 5.1.1)\n"
+    "  --secret-file F     read the secret from F (else QINGCLOUD_SECRET_ACCESS_KEY, else\n"
+    "                      it is asked for when standard input is a terminal)\n";
 
 std::vector<std::string> settings_options() {
   return {"--boss-host",     "--api-host",    "--port", "--version",

@@ -6,6 +6,7 @@
 #include <pthread.h>
 #include <string>
 
+#include "tools/agent/command_spec.h"
 #include "tools/agent/commands.h"
 #include "tools/agent/files.h"
 #include "tools/agent/host_session.h"
@@ -20,7 +21,8 @@ namespace {
 
 const char* const USAGE =
     "usage: qingcloud-agent serve [--listen 127.0.0.1:PORT] [--threads N]\n"
-    "                             [--tls-cert F --tls-key F]\n"
+    "                      [--tls-cert F --tls-key F] [--home DIR] [--plugin PATH]\n"
+    "                      [--ca-file F] [--proxy URL] [--verbose]\n"
     "Serves the host's JSON-RPC methods at POST /rpc and a console at GET / on one\n"
     "port.  The first line printed is the address to open in a browser; its fragment\n"
     "carries the access token that every call needs.  An address other machines can\n"
@@ -32,35 +34,28 @@ const char* const USAGE =
     "Stops on SIGINT or SIGTERM, after the requests in flight, or ends without them\n"
     "20 s later.\n\n"
     "options:\n"
-    "  --listen A:P    the address and port to listen on (default 127.0.0.1:0, a free port)\n"
-    "  --threads N     requests handled at once (default 4)\n"
-    "  --tls-cert F    serve HTTPS with the PEM certificate in F (its chain after it)\n"
-    "  --tls-key F     and the PEM private key in F, which others may not read\n";
+    "  --listen A:P        the address and port to listen on (default 127.0.0.1:0, a free port)\n"
+    "  --threads N         requests handled at once (default 4)\n"
+    "  --tls-cert F        serve HTTPS with the PEM certificate in F (its chain after it)\n"
+    "  --tls-key F         and the PEM private key in F, which others may not read\n";
 
 const char* const EXAMPLE =
     "\nexample:\n  qingcloud-agent serve --listen 127.0.0.1:8480\n"
     "  qingcloud-agent serve --listen 0.0.0.0:8443 --tls-cert cert.pem --tls-key key.pem\n";
 
-}  // namespace
+std::string misuse(const Arg_Reader& a) {
+  const std::string threads = a.value("--threads", "4");
+  const int n = std::atoi(threads.c_str());
+  if (!a.words().empty() || n < 1 || n > 64 ||
+      threads.find_first_not_of("0123456789") != std::string::npos)
+    return "takes --listen A:P and --threads 1 to 64";
+  if (a.has("--tls-cert") != a.has("--tls-key")) return "--tls-cert and --tls-key go together";
+  return std::string();
+}
 
-int serve_command(const Command_Args& args) {
-  Arg_Reader a(args, with_host_options({"--listen", "--threads", "--tls-cert", "--tls-key"}),
-               with_host_flags({}));
-  if (!a.ok())
-    return host_fail("serve", HOST_BAD_USAGE, a.error() + " (see qingcloud-agent serve --help)");
-  if (a.has("--help")) {
-    std::printf("%s%s%s", USAGE, HOST_OPTIONS_USAGE, EXAMPLE);
-    return HOST_OK;
-  }
-  const std::string threads_text = a.value("--threads", "4");
-  const int threads = std::atoi(threads_text.c_str());
-  if (!a.words().empty() || threads < 1 || threads > 64 ||
-      threads_text.find_first_not_of("0123456789") != std::string::npos)
-    return host_fail("serve", HOST_BAD_USAGE,
-                     "takes --listen A:P and --threads 1 to 64 (see qingcloud-agent serve --help)");
-  if (a.has("--tls-cert") != a.has("--tls-key"))
-    return host_fail("serve", HOST_BAD_USAGE, "--tls-cert and --tls-key go together");
-
+int serve(Command_Context& c) {
+  const Arg_Reader& a = c.args;
+  const int threads = std::atoi(a.value("--threads", "4").c_str());
   // Answers of hundreds of KiB, and now and then of many MiB, come and go
   // for as long as serve runs.  glibc maps the large ones outside the heap,
   // so that each gives its memory back as it goes, but it raises that
@@ -77,18 +72,17 @@ int serve_command(const Command_Args& args) {
   sigaddset(&stop_signals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
 
-  Host_Session session;
+  Host_Session& session = *c.session;
   std::string error;
   Tls_Identity tls;
   if (a.has("--tls-cert") && !tls.load(a.value("--tls-cert"), a.value("--tls-key"), error))
-    return host_fail("serve", HOST_BAD_USAGE, error);
-  if (!session.open(a, true, error)) return host_fail("serve", HOST_BAD_USAGE, error);
+    return c.fail(EXIT_BAD_USAGE, error);
   // One serve a home: serve-url belongs to the one that runs.
   const std::string home = session.home().dir();
   File_Lock running;
   bool held = false;
   if (!running.try_lock(home + "/serve.lock", held, error)) {
-    if (!held) return host_fail("serve", HOST_BAD_USAGE, error);
+    if (!held) return c.fail(EXIT_BAD_USAGE, error);
     secure_string other;
     bool missing = false;
     std::string why;
@@ -97,9 +91,8 @@ int serve_command(const Command_Args& args) {
     const std::size_t token = other.find("/#token=");
     const std::string at =
         missing || token == secure_string::npos ? "" : " at " + std::string(other.data(), token);
-    return host_fail("serve", HOST_BAD_USAGE,
-                     "another serve runs on the home folder " + home + at +
-                         "; stop it first, or give this one --home of its own");
+    return c.fail(EXIT_BAD_USAGE, "another serve runs on the home folder " + home + at +
+                                      "; stop it first, or give this one --home of its own");
   }
   add_console_methods(session.host(), session.home());
   Console_Service service(session.host());
@@ -118,9 +111,8 @@ int serve_command(const Command_Args& args) {
   options.tls_cert = tls.cert();
   options.tls_chain = tls.chain();
   options.tls_key = tls.key();
-  if (!service.bind(options, error)) return host_fail("serve", HOST_BAD_USAGE, error);
-  if (!announce_serve_url(home, service.url(), error))
-    return host_fail("serve", HOST_FAILED, error);
+  if (!service.bind(options, error)) return c.fail(EXIT_BAD_USAGE, error);
+  if (!announce_serve_url(home, service.url(), error)) return c.fail(EXIT_FAILED, error);
   set_http_exchange_observer(
       [&metrics](const HTTP_Exchange_Outcome& o) { metrics.platform_exchange(o); });
 
@@ -129,11 +121,25 @@ int serve_command(const Command_Args& args) {
         stop_signals, [&service] { service.stop(); },
         [&home, url = service.url()] {
           std::string why;
-          if (!remove_serve_url(home, url, why)) host_fail("serve", HOST_FAILED, why);
+          if (!remove_serve_url(home, url, why)) command_fail("serve", EXIT_FAILED, why);
         });
     service.run();
   }
   set_http_exchange_observer(nullptr);
-  if (!remove_serve_url(home, service.url(), error)) return host_fail("serve", HOST_FAILED, error);
-  return HOST_OK;
+  if (!remove_serve_url(home, service.url(), error)) return c.fail(EXIT_FAILED, error);
+  return EXIT_OK;
 }
+
+}  // namespace
+
+const Command_Spec SERVE_COMMAND = {"serve",
+                                    "serve JSON-RPC over HTTP and a console for the browser",
+                                    USAGE,
+                                    EXAMPLE,
+                                    {"--listen", "--threads", "--tls-cert", "--tls-key"},
+                                    {},
+                                    HOST_OPTIONS,
+                                    Needs::PLUGIN,
+                                    false,
+                                    serve,
+                                    misuse};

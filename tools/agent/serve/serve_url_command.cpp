@@ -6,6 +6,7 @@
 
 #include "tools/agent/agent_home.h"
 #include "tools/agent/arg_reader.h"
+#include "tools/agent/command_spec.h"
 #include "tools/agent/commands.h"
 #include "tools/agent/home_owner.h"
 #include "tools/agent/host_session.h"
@@ -19,38 +20,40 @@ const char* const USAGE =
     "home folder serves, with its access token: serve keeps it in the file serve-url of\n"
     "its home folder (mode 0600) instead of a log that others may read.  Run it as the\n"
     "service's user or as root.  Exit 1 when no serve is running with that home folder.\n\n"
-    "options:\n"
-    "  --home DIR      the host's folder (default $QINGCLOUD_AGENT_HOME, else ~/.qingcloud-agent)\n"
+    "options:\n";
+
+const char* const EXAMPLE =
     "\nexample:\n"
     "  sudo qingcloud-agent serve-url --home /var/lib/qingcloud-agent\n";
 
-}  // namespace
+std::string misuse(const Arg_Reader& a) {
+  return a.words().empty() ? std::string() : "takes no words, only --home DIR";
+}
 
-int serve_url_command(const Command_Args& args) {
-  Arg_Reader a(args, {"--home"}, {});
-  if (!a.ok())
-    return host_fail("serve-url", HOST_BAD_USAGE,
-                     a.error() + " (see qingcloud-agent serve-url --help)");
-  if (a.has("--help")) {
-    std::printf("%s", USAGE);
-    return HOST_OK;
-  }
-  if (!a.words().empty())
-    return host_fail("serve-url", HOST_BAD_USAGE,
-                     "takes no words, only --home DIR (see qingcloud-agent serve-url --help)");
+int serve_url(Command_Context& c) {
+  const Arg_Reader& a = c.args;
   const std::string dir =
       Agent_Home::choose(a.value("--home"), [](const char* name) { return std::getenv(name); });
   secure_string url;
   bool missing = false;
   std::string error;
   // Root reads the service's file as the service's user, whose alone it is.
-  if (!act_as_home_owner(dir, error)) return host_fail("serve-url", HOST_BAD_USAGE, error);
-  if (!read_serve_url(dir, url, missing, error)) return host_fail("serve-url", HOST_FAILED, error);
+  if (!act_as_home_owner(dir, error)) return c.fail(EXIT_BAD_USAGE, error);
+  if (!read_serve_url(dir, url, missing, error)) return c.fail(EXIT_FAILED, error);
   if (missing)
-    return host_fail(
-        "serve-url", HOST_FAILED,
-        "no serve is running with the home folder " + dir + " (no " + serve_url_path(dir) + ")");
+    return c.fail(EXIT_FAILED, "no serve is running with the home folder " + dir + " (no " +
+                                   serve_url_path(dir) + ")");
   std::fwrite(url.data(), 1, url.size(), stdout);
   std::fputc('\n', stdout);
-  return HOST_OK;
+  return EXIT_OK;
 }
+
+}  // namespace
+
+const Command_Spec SERVE_URL_COMMAND = {
+    "serve-url", "print the address and token of a running serve's console",
+    USAGE,       EXAMPLE,
+    {},          {},
+    HOME_OPTION, Needs::NOTHING,
+    false,       serve_url,
+    misuse};
