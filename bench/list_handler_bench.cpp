@@ -32,6 +32,7 @@
 #include <curl/curl.h>
 
 #include "bench/bench_support.h"
+#include "common/host_info.h"
 #include "host/http/curl_handles.h"
 #include "host/json_spirit/writer.h"
 #include "tools/agent/agent_home.h"
@@ -280,7 +281,9 @@ void tree_walk(Bench_Host& host, Platform& p) {
       for (const Value& node : nodes_of_one.get_array()) {
         ++nodes;
         const std::string type = member(node, "type");
-        if (type != "Zone" && type != "HostSystem" && type != "VirtualMachine") continue;
+        if (!qingcloud::client_expands(qingcloud::VIEW_HOST,
+                                       qingcloud::list_name_to_type(type.c_str())))
+          continue;
         Value children;
         ++calls;
         if (host.list(p.uuid, "hosts", type, member(node, "moid"), member(node, "zone"), nullptr,

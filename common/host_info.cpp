@@ -148,4 +148,19 @@ List_Type list_name_to_type(const char* name) {
   return find_name(list_type_table, name);
 }
 
+bool client_expands(List_View view, List_Type type) {
+  switch (type) {
+    case TYPE_ZONE:
+      return view != VIEW_UNKNOWN;
+    case TYPE_HOST:
+      return view == VIEW_HOST;
+    case TYPE_INSTANCE:
+      return view == VIEW_HOST || view == VIEW_INSTANCE;
+    case TYPE_USER:
+      return view == VIEW_RECOVERY;
+    default:
+      return false;
+  }
+}
+
 }  // namespace qingcloud

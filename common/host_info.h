@@ -107,4 +107,11 @@ inline constexpr List_Name_Entry<List_Type> list_type_table[] = {
 List_View list_name_to_view(const char* name);
 List_Type list_name_to_type(const char* name);
 
+// Whether a client that walks the tree as the backup console does expands a
+// node of `type` in `view`: not always what its "has_children" says (the
+// recovery view's hosts say true but are not listed there; instances say
+// false but open to their disks).  The host program's walks and the
+// benchmarks ask this; the console's script keeps the same table.
+bool client_expands(List_View view, List_Type type);
+
 }  // namespace qingcloud

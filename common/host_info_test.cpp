@@ -1,5 +1,8 @@
 #include "common/host_info.h"
 
+#include <algorithm>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "testing/json_text.h"
@@ -206,6 +209,29 @@ TEST(List_Names, MapExactNamesToTheirEnumerators) {
   for (const char* name : {"zone", "Zones", "Zon", " Zone", "Host"})
     EXPECT_EQ(list_name_to_type(name), TYPE_UNKNOWN) << name;
   EXPECT_EQ(list_name_to_type(nullptr), TYPE_UNKNOWN);
+}
+
+// As the backup console walks the tree: hosts open to their instances and
+// instances to their disks, but not in the recovery view, where a zone's
+// hosts are where it stops and users open to their networks.
+TEST(List_Names, ClientsExpandWhatTheConsoleOpens) {
+  const struct {
+    List_View view;
+    std::vector<List_Type> expanded;
+  } cases[] = {
+      {VIEW_HOST, {TYPE_ZONE, TYPE_HOST, TYPE_INSTANCE}},
+      {VIEW_INSTANCE, {TYPE_ZONE, TYPE_INSTANCE}},
+      {VIEW_RECOVERY, {TYPE_ZONE, TYPE_USER}},
+      {VIEW_UNKNOWN, {}},
+  };
+  for (const auto& c : cases) {
+    for (List_Type type :
+         {TYPE_TOP, TYPE_ZONE, TYPE_HOST, TYPE_INSTANCE, TYPE_USER, TYPE_VXNET, TYPE_UNKNOWN}) {
+      const bool expected =
+          std::find(c.expanded.begin(), c.expanded.end(), type) != c.expanded.end();
+      EXPECT_EQ(client_expands(c.view, type), expected) << c.view << " " << type;
+    }
+  }
 }
 
 }  // namespace
