@@ -4,6 +4,8 @@ against `qingcloud-agent serve` and the simulator's demo platform, both on
 free loopback ports.  Adds the demo environment, tests it, opens the host
 view down to a disk, switches to the instance view, searches, and tests an
 environment with a wrong secret.  Saves a picture of the opened tree.
+Then measures the instance view of a generated zone of 10,000 instances
+and prints the figures.
 
 usage: console_browser_test.py QINGCLOUD_AGENT QINGCLOUD_SIM SCREENSHOT.png
 """
@@ -23,6 +25,54 @@ from selenium.webdriver.support.ui import Select, WebDriverWait
 BOSS_KEY_ID = "QYDEMOBOSS0000000001"
 BOSS_SECRET = "demo-boss-secret"
 GIB = 1 << 30
+LARGE_ZONE = "instances=10000,zones=1,listed=100"
+
+# Installed once in the page: the long tasks, and when each answer's text
+# is in (before the console parses it).
+PERF_SETUP = r"""
+const perf = window.qcPerf = {tasks: [], answered: 0};
+perf.observer = new PerformanceObserver((list) => {
+  for (const e of list.getEntries()) perf.tasks.push(e.duration);
+});
+perf.observer.observe({type: 'longtask'});
+const text = Response.prototype.text;
+Response.prototype.json = async function () {
+  const body = await text.call(this);
+  perf.answered = performance.now();
+  return JSON.parse(body);
+};
+"""
+
+# Clicks arguments[0], waits until arguments[1] says so (its aria-expanded
+# is arguments[2], or with "found" its text counts what was found) and the
+# frame after is painted; answers the times in ms and the page's size.
+PERF_MEASURE = r"""
+const [target, watched, wanted, done] = arguments;
+const perf = window.qcPerf;
+perf.tasks.length = 0;
+perf.answered = 0;
+const reached = () => wanted === 'found' ? /^\d+ found/.test(watched.textContent)
+                                         : watched.getAttribute('aria-expanded') === wanted;
+const start = performance.now();
+target.click();
+const poll = () => {
+  if (!reached()) return requestAnimationFrame(poll);
+  // The frame that shows the change is painted before the next task.
+  setTimeout(() => {
+    const shown = performance.now();
+    // Long tasks are reported a little after they end.
+    setTimeout(() => {
+      for (const e of perf.observer.takeRecords()) perf.tasks.push(e.duration);
+      done({shown: shown - start,
+            after_answer: perf.answered ? shown - perf.answered : null,
+            longest: Math.max(0, ...perf.tasks),
+            elements: document.getElementsByTagName('*').length,
+            height: document.documentElement.scrollHeight});
+    }, 300);
+  }, 0);
+};
+requestAnimationFrame(poll);
+"""
 
 
 def start(args, work, name):
@@ -109,6 +159,49 @@ class Console:
         return result.text
 
 
+def measure(console, target, watched, wanted):
+    return console.driver.execute_async_script(PERF_MEASURE, target, watched, wanted)
+
+
+def figure(what, took):
+    after = took["after_answer"]
+    answer = f", {after:.0f} ms after the answer" if after is not None else ""
+    print(f"  {what}: {took['shown']:.0f} ms from the click{answer}; longest task "
+          f"{took['longest']:.0f} ms")
+
+
+def measure_large_zone(console, sim, work, processes):
+    """The instance view of a zone of 10,000 instances, once: what the
+    console takes to show it and how much page it builds, printed."""
+    driver = console.driver
+    large, out, _ = start([sim, "--generate", LARGE_ZONE, "--port-file",
+                           os.path.join(work, "large-port")], work, "large-sim")
+    processes.append(large)
+    port = int(first_line(out, large, "the simulator of the large zone"))
+    driver.find_element(By.CSS_SELECTOR, 'input[name=view][value="vms"]').click()
+    console.add_environment(port, BOSS_SECRET)
+    zone = console.node("Zone", "pek3a")
+    driver.execute_script(PERF_SETUP)
+
+    toggle = zone.find_element(By.CSS_SELECTOR, ".toggle")
+    opened = measure(console, toggle, toggle, "true")
+    print(f"figures, a zone of 10,000 instances in the vms view ({LARGE_ZONE}):")
+    figure("the zone's first instances shown", opened)
+    print(f"  after it: {opened['elements']} elements, the page {opened['height']} px tall")
+
+    instance = zone.find_element(By.CSS_SELECTOR, 'li[data-type="VirtualMachine"]')
+    toggle = instance.find_element(By.CSS_SELECTOR, ".toggle")
+    figure("one instance's disks shown", measure(console, toggle, toggle, "true"))
+    figure("the instance closed", measure(console, toggle, toggle, "false"))
+
+    driver.find_element(By.ID, "search-text").clear()
+    driver.find_element(By.ID, "search-text").send_keys("web")
+    result = driver.find_element(By.ID, "search-result")
+    found = measure(console, driver.find_element(By.ID, "search-button"), result, "found")
+    figure(f"a search for \"web\", {result.text}", found)
+    return opened
+
+
 def main():
     agent, sim, screenshot = sys.argv[1:4]
     work = tempfile.mkdtemp(prefix="qc-console-")
@@ -191,6 +284,8 @@ def main():
         refusal = console.test_connection(wrong)
         assert "errno=1200, AuthFailure, signature not matched" in refusal, refusal
         console.text_in("#tree-error", "Failed to login qingcloud (error -32603)")
+
+        measure_large_zone(console, sim, work, processes)
         print(f"console test passed; the tree is in {screenshot}")
     finally:
         if driver is not None:
