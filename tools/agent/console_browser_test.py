@@ -10,11 +10,13 @@ and prints the figures.
 usage: console_browser_test.py QINGCLOUD_AGENT QINGCLOUD_SIM SCREENSHOT.png
 """
 
+import json
 import os
 import subprocess
 import sys
 import tempfile
 import time
+import urllib.request
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
@@ -119,15 +121,30 @@ class Console:
     def node(self, node_type, moid):
         return self.find(f'li[data-type="{node_type}"][data-moid="{moid}"]')
 
-    def open(self, node_type, moid):
+    def open(self, node_type, moid, fails=False):
+        """Opens a node of the tree; with `fails`, answers the failure it
+        shows instead (see cause)."""
         item = self.node(node_type, moid)
         item.find_element(By.CSS_SELECTOR, ".toggle").click()
         self.wait.until(lambda d: item.find_element(By.CSS_SELECTOR, ".toggle")
                         .get_attribute("aria-expanded") == "true"
                         or item.find_element(By.CSS_SELECTOR, "[role=status]").text)
-        status = item.find_element(By.CSS_SELECTOR, "[role=status]").text
-        assert not status, f"{node_type} {moid} did not open: {status}"
+        status = item.find_element(By.CSS_SELECTOR, "[role=status]")
+        if fails:
+            return self.cause(status)
+        assert not status.text, f"{node_type} {moid} did not open: {status.text}"
         return item
+
+    def cause(self, shown):
+        """The failure shown in the element `shown`: its message, its hint
+        and the log lines behind its details, which open on a click."""
+        log = shown.find_element(By.CSS_SELECTOR, "details > pre.log")
+        assert not log.is_displayed(), "the log lines show before details is opened"
+        shown.find_element(By.CSS_SELECTOR, "details > summary").click()
+        assert log.is_displayed()
+        hints = shown.find_elements(By.CSS_SELECTOR, ".hint-line")
+        return (shown.find_element(By.CSS_SELECTOR, ".message").text,
+                hints[0].text if hints else "", log.text.splitlines())
 
     def add_environment(self, port, secret, keep_anyway=False):
         form = self.find("#add-form")
@@ -144,8 +161,13 @@ class Console:
         rows = len(self.driver.find_elements(By.CSS_SELECTOR, "#env-rows tr"))
         form.find_element(By.ID, "add-button").click()
         if keep_anyway:
-            # Its login test fails: kept all the same when asked.
-            self.find("#keep-anyway").click()
+            # Its login test fails, and says why: kept all the same when asked.
+            anyway = self.find("#keep-anyway")
+            message, hint, log = self.cause(self.find("#add-result"))
+            assert "the login test failed, nothing was kept" in message, message
+            assert "the secret is not its" in hint, hint
+            assert any("AuthFailure" in line for line in log), log
+            anyway.click()
         self.text_in("#add-result", "added")
         self.wait.until(lambda d: len(d.find_elements(By.CSS_SELECTOR, "#env-rows tr")) > rows)
         # The new environment is the one chosen for browsing.
@@ -157,6 +179,15 @@ class Console:
         result = row.find_element(By.CSS_SELECTOR, "[role=status]")
         self.wait.until(lambda d: result.text and result.text != "working\u2026")
         return result.text
+
+
+def refuse(port, fault):
+    """Arms a fault in the simulator at `port` for its next request."""
+    request = urllib.request.Request(f"http://127.0.0.1:{port}/_sim/faults",
+                                     data=json.dumps(fault).encode(), method="POST",
+                                     headers={"Content-Type": "application/json"})
+    with urllib.request.urlopen(request, timeout=10) as answer:
+        assert answer.status == 200, answer.status
 
 
 def measure(console, target, watched, wanted):
@@ -245,6 +276,17 @@ def main():
             assert part in line, line
         disk = console.node("Disk", "vol-d8q4m1zr")
         assert "db-primary-data" in disk.text and "200 GiB" in disk.text, disk.text
+
+        # A node that cannot be opened says why under it, the platform's
+        # words as text, and opens when clicked again.
+        refuse(sim_port, {"fault": "ret_code", "ret_code": 1400,
+                          "message": "PermissionDenied, <b>not</b> yours"})
+        message, hint, log = console.open("VirtualMachine", "i-3fq9zt0d", fails=True)
+        assert "(error -32603)" in message, message
+        assert "needs the back office's permission" in hint, hint
+        assert any("<b>not</b> yours" in line for line in log), log
+        assert not console.node("VirtualMachine", "i-3fq9zt0d").find_elements(By.TAG_NAME, "b")
+        console.open("VirtualMachine", "i-3fq9zt0d")
         os.makedirs(os.path.dirname(os.path.abspath(screenshot)), exist_ok=True)
         driver.save_screenshot(screenshot)
 
@@ -284,6 +326,14 @@ def main():
         refusal = console.test_connection(wrong)
         assert "errno=1200, AuthFailure, signature not matched" in refusal, refusal
         console.text_in("#tree-error", "Failed to login qingcloud (error -32603)")
+        driver.find_element(By.ID, "search-button").click()
+        console.text_in("#search-result", "Failed to login qingcloud")
+        for shown in (wrong.find_element(By.CSS_SELECTOR, "[role=status]"),
+                      driver.find_element(By.ID, "tree-error"),
+                      driver.find_element(By.ID, "search-result")):
+            message, hint, log = console.cause(shown)
+            assert "the secret is not its" in hint, (message, hint)
+            assert any("AuthFailure" in line for line in log), (message, log)
 
         measure_large_zone(console, sim, work, processes)
         print(f"console test passed; the tree is in {screenshot}")

@@ -80,6 +80,21 @@ async function rpc(method, params) {
   }
 }
 
+// Shows in `out` a failure's message, the hint in plain words and the
+// plug-in's log lines behind "details", from `cause` ({log, hint}, or
+// null).  The lines come from the platform: text only, never markup.
+function showFailure(out, message, cause) {
+  out.classList.add('error');
+  out.replaceChildren(element('span', {className: 'message'}, message));
+  if (cause && cause.hint) out.append(element('span', {className: 'hint-line'}, cause.hint));
+  const log = cause && Array.isArray(cause.log) ? cause.log : [];
+  if (log.length) {
+    const lines = element('pre', {className: 'log'});
+    lines.textContent = log.join('\n');
+    out.append(element('details', {}, element('summary', {}, 'details'), lines));
+  }
+}
+
 // Runs `work` with `button` disabled, `out` saying what happened.
 async function guarded(button, out, work) {
   button.disabled = true;
@@ -88,8 +103,7 @@ async function guarded(button, out, work) {
   try {
     await work();
   } catch (e) {
-    out.className = 'result error';
-    out.textContent = e.message;
+    showFailure(out, e.message, e.data);
   } finally {
     button.disabled = false;
   }
@@ -117,12 +131,13 @@ async function loadEnvironments() {
   const chosen = select.value;
   select.replaceChildren();
   for (const env of list) {
-    const result = element('span', {className: 'result', role: 'status'});
+    const result = element('div', {className: 'result', role: 'status'});
     const test = element('button', {type: 'button', className: 'test'}, 'test connection');
     test.addEventListener('click', () => guarded(test, result, async () => {
       const answer = await rpc('host.environments.test', {uuid: env.uuid});
-      result.className = answer.status ? 'result ok' : 'result error';
-      result.textContent = answer.status ? 'connected' : answer.message;
+      if (!answer.status) return showFailure(result, answer.message, answer);
+      result.className = 'result ok';
+      result.textContent = 'connected';
     }));
     const browse = element('button', {type: 'button'}, 'browse');
     browse.addEventListener('click', () => {
@@ -172,11 +187,10 @@ function keep(params) {
       added = await rpc('host.environments.add', params);
     } catch (e) {
       if (!(e instanceof RpcError) || !e.data || params.test === false) throw e;
-      out.className = 'result error';
-      out.textContent = e.data.hint ? `${e.message}: ${e.data.hint}` : e.message;
+      showFailure(out, e.message, e.data);
       const anyway = element('button', {type: 'button', id: 'keep-anyway'}, 'keep anyway');
       anyway.addEventListener('click', () => keep({...params, test: false}));
-      out.append(' ', anyway);
+      out.querySelector('.message').after(' ', anyway);
       return;
     }
     $('add-form').elements.secret_access_key.value = '';
@@ -236,11 +250,11 @@ function nodeItem(node, inView, expand) {
   const toggle = element('button', {type: 'button', className: 'toggle', 'aria-expanded': 'false',
                                     title: canOpen ? 'open' : ''}, canOpen ? '\u25b8' : '\u00b7');
   toggle.disabled = !canOpen;
-  const status = element('span', {role: 'status'});
+  const status = element('div', {role: 'status'});
   line.append(toggle, element('span', {className: 'kind'}, KIND[node.type] || node.type),
               element('span', {className: 'name'}, node.name || node.moid),
-              element('span', {className: 'facts'}, facts(node)), status);
-  li.append(line);
+              element('span', {className: 'facts'}, facts(node)));
+  li.append(line, status);
   let children = null;
   toggle.addEventListener('click', async () => {
     if (children) {
@@ -265,8 +279,7 @@ function nodeItem(node, inView, expand) {
       }
     } catch (e) {
       children = null;
-      status.className = 'error';
-      status.textContent = e.message;
+      showFailure(status, e.message, e.data);
     } finally {
       line.classList.remove('loading');
       toggle.disabled = false;
@@ -329,7 +342,7 @@ async function loadTree() {
     }
   } catch (e) {
     if (generation !== treeGeneration) return;
-    error.textContent = `Cannot list the zones: ${e.message}`;
+    showFailure(error, `Cannot list the zones: ${e.message}`, e.data);
     error.hidden = false;
   }
 }
