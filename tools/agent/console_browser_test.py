@@ -146,16 +146,18 @@ class Console:
         return (shown.find_element(By.CSS_SELECTOR, ".message").text,
                 hints[0].text if hints else "", log.text.splitlines())
 
-    def add_environment(self, port, secret, keep_anyway=False):
+    def add_environment(self, port, secret, name="", keep_anyway=False):
+        """Adds an environment through the form: answers its row and what
+        the form said."""
         form = self.find("#add-form")
         # The demo platform speaks plain HTTP.
         tls = form.find_element(By.NAME, "ssl")
         if tls.is_selected():
             tls.click()
-        for name, value in (("boss_host", "127.0.0.1"), ("api_host", "127.0.0.1"),
-                            ("port", str(port)), ("access_key", BOSS_KEY_ID),
-                            ("secret_access_key", secret)):
-            field = form.find_element(By.NAME, name)
+        for field_name, value in (("name", name), ("boss_host", "127.0.0.1"),
+                                  ("api_host", "127.0.0.1"), ("port", str(port)),
+                                  ("access_key", BOSS_KEY_ID), ("secret_access_key", secret)):
+            field = form.find_element(By.NAME, field_name)
             field.clear()
             field.send_keys(value)
         rows = len(self.driver.find_elements(By.CSS_SELECTOR, "#env-rows tr"))
@@ -168,11 +170,11 @@ class Console:
             assert "the secret is not its" in hint, hint
             assert any("AuthFailure" in line for line in log), log
             anyway.click()
-        self.text_in("#add-result", "added")
+        said = self.text_in("#add-result", "added")
         self.wait.until(lambda d: len(d.find_elements(By.CSS_SELECTOR, "#env-rows tr")) > rows)
         # The new environment is the one chosen for browsing.
         uuid = self.driver.find_element(By.ID, "env-select").get_attribute("value")
-        return self.find(f'#env-rows tr[data-uuid="{uuid}"]')
+        return self.find(f'#env-rows tr[data-uuid="{uuid}"]'), said
 
     def test_connection(self, row):
         row.find_element(By.CSS_SELECTOR, "button.test").click()
@@ -264,8 +266,14 @@ def main():
         assert form.find_element(By.NAME, "ssl").is_selected()
         assert form.find_element(By.NAME, "port").get_attribute("value") == "443"
 
-        row = console.add_environment(sim_port, BOSS_SECRET)
+        row, said = console.add_environment(sim_port, BOSS_SECRET, name="demo")
+        assert said == "added", said
         assert console.test_connection(row) == "connected"
+        uuid = row.get_attribute("data-uuid")
+        cells = [td.text for td in row.find_elements(By.TAG_NAME, "td")]
+        assert cells[:8] == ["demo", "127.0.0.1", "127.0.0.1", str(sim_port), "no", "5.1.1",
+                             BOSS_KEY_ID, uuid], cells
+        demo = f"demo (127.0.0.1:{sim_port} \u00b7 {BOSS_KEY_ID} \u00b7 {uuid[:8]})"
 
         # The host view, one level at a time, down to a disk.
         console.open("Zone", "pek3a")
@@ -322,7 +330,14 @@ def main():
 
         # A wrong secret: the platform's refusal, in words, and a tree that
         # says why it cannot be shown.
-        wrong = console.add_environment(sim_port, "not-the-secret", keep_anyway=True)
+        wrong, said = console.add_environment(sim_port, "not-the-secret", keep_anyway=True)
+        # Kept beside the first for the same platform and key: the form says
+        # so, and the picker tells the two apart.
+        assert said == f"added, with the same hosts, port, TLS and key id as {demo}", said
+        wrong_uuid = wrong.get_attribute("data-uuid")
+        options = [o.text for o in Select(driver.find_element(By.ID, "env-select")).options]
+        other = f"127.0.0.1:{sim_port} \u00b7 {BOSS_KEY_ID} \u00b7 {wrong_uuid[:8]}"
+        assert sorted(options) == sorted([demo, other]), options
         refusal = console.test_connection(wrong)
         assert "errno=1200, AuthFailure, signature not matched" in refusal, refusal
         console.text_in("#tree-error", "Failed to login qingcloud (error -32603)")

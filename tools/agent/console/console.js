@@ -115,6 +115,16 @@ function currentEnvironment() {
   return $('env-select').value;
 }
 
+// What the picker calls an environment: its name first when it has one;
+// the host, port, key id and the start of the uuid tell apart two kept
+// for the same platform.
+function environmentLabel(env) {
+  const where = `${env.boss_host}:${env.port} \u00b7 ${env.access_key} \u00b7 ${env.uuid.slice(0, 8)}`;
+  return env.name ? `${env.name} (${where})` : where;
+}
+
+// Shows the kept environments and answers them ([] when they cannot be
+// listed, which it says).
 async function loadEnvironments() {
   $('env-error').hidden = true;
   let list;
@@ -123,7 +133,7 @@ async function loadEnvironments() {
   } catch (e) {
     $('env-error').textContent = `Cannot list the environments: ${e.message}`;
     $('env-error').hidden = false;
-    return;
+    return [];
   }
   const rows = $('env-rows');
   rows.replaceChildren();
@@ -150,15 +160,17 @@ async function loadEnvironments() {
       await loadEnvironments();
     }));
     rows.append(element('tr', {'data-uuid': env.uuid},
-        element('td', {}, env.boss_host), element('td', {}, env.api_host),
-        element('td', {}, String(env.port)), element('td', {}, env.ssl ? 'yes' : 'no'),
-        element('td', {}, env.version), element('td', {}, env.access_key),
+        element('td', {}, env.name || ''), element('td', {}, env.boss_host),
+        element('td', {}, env.api_host), element('td', {}, String(env.port)),
+        element('td', {}, env.ssl ? 'yes' : 'no'), element('td', {}, env.version),
+        element('td', {}, env.access_key), element('td', {className: 'uuid'}, env.uuid),
         element('td', {className: 'actions'}, test, ' ', browse, ' ', remove, result)));
-    select.append(element('option', {value: env.uuid}, `${env.boss_host} (${env.access_key})`));
+    select.append(element('option', {value: env.uuid}, environmentLabel(env)));
   }
   $('env-empty').hidden = list.length > 0;
   if (list.some((env) => env.uuid === chosen)) select.value = chosen;
   if (select.value !== chosen) loadTree();
+  return list;
 }
 
 function addEnvironment(event) {
@@ -166,6 +178,7 @@ function addEnvironment(event) {
   const form = $('add-form');
   const data = new FormData(form);
   const params = {
+    name: data.get('name').trim() || undefined,
     boss_host: data.get('boss_host').trim(),
     api_host: data.get('api_host').trim(),
     port: Number(data.get('port')),
@@ -194,9 +207,15 @@ function keep(params) {
       return;
     }
     $('add-form').elements.secret_access_key.value = '';
+    const kept = await loadEnvironments();
     out.className = 'result ok';
     out.textContent = 'added';
-    await loadEnvironments();
+    // Kept all the same: two for one platform and key are told apart by name.
+    if (added.same_as) {
+      const same = kept.find((env) => env.uuid === added.same_as);
+      out.append(', with the same hosts, port, TLS and key id as ',
+                 same ? environmentLabel(same) : added.same_as);
+    }
     $('env-select').value = added.uuid;
     loadTree();
   });
