@@ -1,13 +1,11 @@
-// The console: talks JSON-RPC 2.0 to the host at /rpc, loads the inventory
-// tree one level at a time as the backup console does, and shows every
-// failure in words next to what caused it.
+// The console: talks JSON-RPC 2.0 to the host at /rpc, keeps the
+// environments, searches, and shows every failure in words next to what
+// caused it.  The tree is in tree.js, the inventory's levels in
+// inventory.js.
 'use strict';
 
-const GIB = 1024 * 1024 * 1024;
 let nextId = 1;
 let pending = 0;
-let zones = [];  // of the environment being browsed, from the top of its tree
-let treeGeneration = 0;  // a newer load of the tree makes older answers moot
 
 const $ = (id) => document.getElementById(id);
 
@@ -119,7 +117,8 @@ function currentEnvironment() {
 // the host, port, key id and the start of the uuid tell apart two kept
 // for the same platform.
 function environmentLabel(env) {
-  const where = `${env.boss_host}:${env.port} \u00b7 ${env.access_key} \u00b7 ${env.uuid.slice(0, 8)}`;
+  const where = [`${env.boss_host}:${env.port}`, env.access_key, env.uuid.slice(0, 8)]
+      .join(' \u00b7 ');
   return env.name ? `${env.name} (${where})` : where;
 }
 
@@ -221,179 +220,37 @@ function keep(params) {
   });
 }
 
-// The tree ------------------------------------------------------------------
-
-function view() {
-  return document.querySelector('input[name=view]:checked').value;
-}
-
-function gib(bytes) {
-  return `${Math.round((bytes / GIB) * 10) / 10} GiB`;
-}
-
-// What a node shows besides its name.
-function facts(node) {
-  switch (node.type) {
-    case 'VirtualMachine':
-      return `${node.moid} \u00b7 ${node.owner} \u00b7 ${node.status} \u00b7 ${gib(node.size)}`;
-    case 'Disk':
-      return `${node.moid} \u00b7 ${gib(node.size)}`;
-    case 'HostSystem':
-      return node.zone;
-    case 'User':
-      return node.moid;
-    case 'Vxnet':
-      return `${node.moid} \u00b7 ${node.owner}${node.vpc_router_id ? ' \u00b7 ' + node.vpc_router_id : ''}`;
-    default:
-      return '';
-  }
-}
-
-// Which nodes open in a view: as the backup console walks the tree.
-function expandable(node, inView) {
-  if (node.type === 'User') return inView === 'recovery';
-  if (inView === 'recovery') return node.type === 'Zone';
-  if (node.type === 'VirtualMachine') return true;
-  return node.has_children === true;
-}
-
-const KIND = {
-  Zone: 'zone', HostSystem: 'host', VirtualMachine: 'instance', Disk: 'disk', User: 'user',
-  Vxnet: 'network',
-};
-
-function nodeItem(node, inView, expand) {
-  const li = element('li', {'data-type': node.type, 'data-moid': node.moid});
-  const line = element('span', {className: 'node'});
-  const canOpen = expand !== null && expandable(node, inView);
-  const toggle = element('button', {type: 'button', className: 'toggle', 'aria-expanded': 'false',
-                                    title: canOpen ? 'open' : ''}, canOpen ? '\u25b8' : '\u00b7');
-  toggle.disabled = !canOpen;
-  const status = element('div', {role: 'status'});
-  line.append(toggle, element('span', {className: 'kind'}, KIND[node.type] || node.type),
-              element('span', {className: 'name'}, node.name || node.moid),
-              element('span', {className: 'facts'}, facts(node)));
-  li.append(line, status);
-  let children = null;
-  toggle.addEventListener('click', async () => {
-    if (children) {
-      const open = children.hidden;
-      children.hidden = !open;
-      toggle.textContent = open ? '\u25be' : '\u25b8';
-      toggle.setAttribute('aria-expanded', String(open));
-      return;
-    }
-    toggle.disabled = true;
-    line.classList.add('loading');
-    status.className = '';
-    status.textContent = '';
-    try {
-      children = element('ul');
-      await expand(node, children);
-      li.append(children);
-      toggle.textContent = '\u25be';
-      toggle.setAttribute('aria-expanded', 'true');
-      if (!children.children.length) {
-        children.append(element('li', {className: 'note'}, 'nothing here'));
-      }
-    } catch (e) {
-      children = null;
-      showFailure(status, e.message, e.data);
-    } finally {
-      line.classList.remove('loading');
-      toggle.disabled = false;
-    }
-  });
-  return li;
-}
-
-function list(params) {
-  return rpc('qingcloud.list', {uuid: currentEnvironment(), subtype: 'inventory', ...params});
-}
-
-// Fills `into` with the children of `node` in the view `inView`.
-async function expand(node, into, inView) {
-  if (node.type === 'User') {
-    // A user's networks are per zone: one branch a zone.
-    for (const zone of zones) {
-      into.append(nodeItem({type: 'Zone', name: zone, moid: zone, has_children: true}, 'user',
-                           (z, ul) => expandNetworks(node, z.moid, ul)));
-    }
-    return;
-  }
-  const children = await list({view: inView, type: node.type, moid: node.moid,
-                               zone: node.zone || ''});
-  for (const child of children) {
-    into.append(nodeItem(child, inView, (n, ul) => expand(n, ul, inView)));
-  }
-}
-
-async function expandNetworks(user, zone, into) {
-  const vxnets = await list({view: 'recovery', type: 'Vxnet', moid: user.moid, zone});
-  for (const vxnet of vxnets) into.append(nodeItem(vxnet, 'recovery', null));
-}
-
-async function loadTree() {
-  const tree = $('tree');
-  const error = $('tree-error');
-  const generation = ++treeGeneration;
-  tree.replaceChildren();
-  error.hidden = true;
-  if (!currentEnvironment()) return;
-  const inView = view();
-  try {
-    const top = await list({view: inView});
-    if (generation !== treeGeneration) return;
-    zones = top.map((zone) => zone.moid);
-    for (const zone of top) tree.append(nodeItem(zone, inView, (n, ul) => expand(n, ul, inView)));
-    if (inView === 'recovery') {
-      // Every active user, each with the networks it may use in each zone.
-      const users = {type: 'User', name: 'users', moid: 'users', has_children: true};
-      const item = nodeItem(users, 'recovery', async (n, ul) => {
-        for (const user of await list({view: 'recovery', type: 'User'})) {
-          ul.append(nodeItem(user, 'recovery', (u, inner) => expand(u, inner, 'recovery')));
-        }
-      });
-      item.dataset.type = 'Users';
-      item.querySelector('.kind').textContent = 'users';
-      item.querySelector('.facts').textContent = 'every active user';
-      tree.append(item);
-    }
-  } catch (e) {
-    if (generation !== treeGeneration) return;
-    showFailure(error, `Cannot list the zones: ${e.message}`, e.data);
-    error.hidden = false;
-  }
-}
-
 // Search ------------------------------------------------------------------
 
 function search(event) {
   event.preventDefault();
   const type = $('search-type').value;
-  const groups = $('search-groups');
-  guarded($('search-button'), $('search-result'), async () => {
-    groups.replaceChildren();
+  const out = $('search-result');
+  guarded($('search-button'), out, async () => {
+    showTree($('search-tree'), []);
     if (!currentEnvironment()) throw new Error('add or choose an environment first');
     const found = await rpc('qingcloud.list', {
       uuid: currentEnvironment(), subtype: 'search', search_type: type,
       search: $('search-text').value,
     });
-    $('search-result').className = 'result';
-    $('search-result').textContent = `${found.length} found`;
-    const byZone = new Map();
-    for (const node of found) {
-      const zone = node.zone || 'zones';
-      if (!byZone.has(zone)) byZone.set(zone, []);
-      byZone.get(zone).push(node);
-    }
-    for (const [zone, nodes] of byZone) {
-      const ul = element('ul', {className: 'tree'});
-      for (const node of nodes) ul.append(nodeItem(node, 'search', null));
-      groups.append(element('div', {className: 'zone-group', 'data-zone': zone},
-                            element('h3', {}, zone), ul));
-    }
+    out.className = 'result';
+    out.textContent = `${found.length} found`;
+    showTree($('search-tree'), zoneGroups(found));
   });
+}
+
+// The hits by zone, one open branch a zone; a hit does not open.
+function zoneGroups(found) {
+  const byZone = new Map();
+  for (const node of found) {
+    const zone = node.zone || 'zones';
+    if (!byZone.has(zone)) byZone.set(zone, []);
+    byZone.get(zone).push({...nodeEntry(node, 'search'), children: null});
+  }
+  return Array.from(byZone, ([zone, hits]) => ({
+    type: 'Zone', moid: zone, kind: KIND.Zone, name: zone, facts: `${hits.length} found`,
+    children: () => hits, open: true,
+  }));
 }
 
 // The port follows the TLS box while it holds the other's default.
@@ -407,6 +264,8 @@ document.addEventListener('DOMContentLoaded', () => {
   $('add-form').addEventListener('submit', addEnvironment);
   $('add-form').elements.ssl.addEventListener('change', tlsChanged);
   $('search-form').addEventListener('submit', search);
+  treeWidget($('tree'));
+  treeWidget($('search-tree'));
   $('env-select').addEventListener('change', loadTree);
   for (const radio of document.querySelectorAll('input[name=view]')) {
     radio.addEventListener('change', loadTree);
