@@ -5,7 +5,8 @@ free loopback ports.  Adds the demo environment, tests it, opens the host
 view down to a disk, switches to the instance view, searches, and tests an
 environment with a wrong secret.  Saves a picture of the opened tree.
 Then measures the instance view of a generated zone of 10,000 instances
-and prints the figures.
+and prints the figures, and checks the page with axe-core (npm's package,
+fetched once into a temporary folder) at levels A and AA.
 
 usage: console_browser_test.py QINGCLOUD_AGENT QINGCLOUD_SIM SCREENSHOT.png
 """
@@ -30,6 +31,8 @@ BOSS_KEY_ID = "QYDEMOBOSS0000000001"
 BOSS_SECRET = "demo-boss-secret"
 GIB = 1 << 30
 LARGE_ZONE = "instances=10000,zones=1,listed=100"
+AXE_CORE = "axe-core@4.10.2"
+AXE_TAGS = ["wcag2a", "wcag2aa", "wcag21a", "wcag21aa"]
 
 # Installed once in the page: the long tasks, and when each answer's text
 # is in (before the console parses it).
@@ -231,6 +234,31 @@ def keyboard(console):
         ("2", str(n), str(len(hosts_shown))) for n in range(1, len(hosts_shown) + 1)]
 
 
+def axe_script():
+    """axe-core's script, from npm's registry the first time into a folder
+    kept for later runs."""
+    folder = os.path.join(tempfile.gettempdir(), "qc-console-" + AXE_CORE.replace("@", "-"))
+    script = os.path.join(folder, "node_modules", "axe-core", "axe.min.js")
+    if not os.path.exists(script):
+        subprocess.run(["npm", "install", "--no-save", "--no-audit", "--no-fund",
+                        "--loglevel=error", "--prefix", folder, AXE_CORE],
+                       check=True, timeout=300, stdout=subprocess.DEVNULL)
+    with open(script, encoding="utf-8") as f:
+        return f.read()
+
+
+def accessibility(driver, script):
+    """What axe-core finds on the page as it is, at levels A and AA."""
+    driver.execute_script(script)
+    return driver.execute_async_script("""
+        const [tags, done] = arguments;
+        axe.run(document, {runOnly: {type: 'tag', values: tags}}).then(
+            (found) => done(found.violations.map((v) => `${v.id} (${v.impact}): ${v.help}; ` +
+                                                       v.nodes.map((n) => n.target).join(', '))),
+            (e) => done([`axe failed: ${e}`]));
+    """, AXE_TAGS)
+
+
 def refuse(port, fault):
     """Arms a fault in the simulator at `port` for its next request."""
     request = urllib.request.Request(f"http://127.0.0.1:{port}/_sim/faults",
@@ -425,6 +453,15 @@ def main():
             assert any("AuthFailure" in line for line in log), (message, log)
 
         measure_large_zone(console, sim, work, processes)
+
+        # With environments, an open tree, a search's hits and a failure's
+        # details shown, the page has nothing axe-core finds.
+        axe = axe_script()
+        wrong = console.find(f'#env-rows tr[data-uuid="{wrong_uuid}"]')
+        console.test_connection(wrong)
+        console.cause(wrong.find_element(By.CSS_SELECTOR, "[role=status]"))
+        violations = accessibility(driver, axe)
+        assert not violations, "axe-core finds:\n" + "\n".join(violations)
         print(f"console test passed; the tree is in {screenshot}")
     finally:
         if driver is not None:
