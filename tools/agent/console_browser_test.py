@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
 """The console in a real browser: headless Chromium, driven by Selenium,
 against `qingcloud-agent serve` and the simulator's demo platform, both on
-free loopback ports.  Adds the demo environment, tests it, opens the host
-view down to a disk, switches to the instance view, searches, and tests an
-environment with a wrong secret.  Saves a picture of the opened tree.
+free loopback ports.  Adds the demo environment, tests it, drives the tree
+by keys, opens the host view down to a disk (and a node that fails, then
+opens), switches to the instance view, searches, and tests an environment
+with a wrong secret, whose cause shows where it failed.  Saves a picture of
+the opened tree.
 Then measures the instance view of a generated zone of 10,000 instances
 and prints the figures, and checks the page with axe-core (npm's package,
 fetched once into a temporary folder) at levels A and AA.
