@@ -4,7 +4,8 @@
 # `install-deps.sh package` what checks the Debian package (`make lint-package`
 # and the package test of `make test`: lintian, systemd for systemd-analyze,
 # devscripts for hardening-check),
-# `install-deps.sh browser` what the console's browser test drives (`make test`).
+# `install-deps.sh browser` what the console's browser test drives (`make test`)
+# and npm, with which it fetches axe-core.
 # Only missing packages are installed; nothing happens when all are present.
 set -euo pipefail
 
@@ -19,7 +20,11 @@ for group in "$@"; do
   case $group in
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
     package) packages+=(lintian systemd devscripts) ;;
-    browser) packages+=(chromium chromium-driver python3-selenium) ;;
+    browser)
+      packages+=(chromium chromium-driver python3-selenium)
+      # The test fetches axe-core with npm; a Node.js of its own may carry one.
+      command -v npm >/dev/null || packages+=(npm)
+      ;;
     *)
       echo "install-deps: unknown group '$group' (known: fuzz, package, browser)" >&2
       exit 2

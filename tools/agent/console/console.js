@@ -1,13 +1,11 @@
-// The console: talks JSON-RPC 2.0 to the host at /rpc, loads the inventory
-// tree one level at a time as the backup console does, and shows every
-// failure in words next to what caused it.
+// The console: talks JSON-RPC 2.0 to the host at /rpc, keeps the
+// environments, searches, and shows every failure in words next to what
+// caused it.  The tree is in tree.js, the inventory's levels in
+// inventory.js.
 'use strict';
 
-const GIB = 1024 * 1024 * 1024;
 let nextId = 1;
 let pending = 0;
-let zones = [];  // of the environment being browsed, from the top of its tree
-let treeGeneration = 0;  // a newer load of the tree makes older answers moot
 
 const $ = (id) => document.getElementById(id);
 
@@ -80,6 +78,21 @@ async function rpc(method, params) {
   }
 }
 
+// Shows in `out` a failure's message, the hint in plain words and the
+// plug-in's log lines behind "details", from `cause` ({log, hint}, or
+// null).  The lines come from the platform: text only, never markup.
+function showFailure(out, message, cause) {
+  out.classList.add('error');
+  out.replaceChildren(element('span', {className: 'message'}, message));
+  if (cause && cause.hint) out.append(element('span', {className: 'hint-line'}, cause.hint));
+  const log = cause && Array.isArray(cause.log) ? cause.log : [];
+  if (log.length) {
+    const lines = element('pre', {className: 'log'});
+    lines.textContent = log.join('\n');
+    out.append(element('details', {}, element('summary', {}, 'details'), lines));
+  }
+}
+
 // Runs `work` with `button` disabled, `out` saying what happened.
 async function guarded(button, out, work) {
   button.disabled = true;
@@ -88,8 +101,7 @@ async function guarded(button, out, work) {
   try {
     await work();
   } catch (e) {
-    out.className = 'result error';
-    out.textContent = e.message;
+    showFailure(out, e.message, e.data);
   } finally {
     button.disabled = false;
   }
@@ -101,6 +113,17 @@ function currentEnvironment() {
   return $('env-select').value;
 }
 
+// What the picker calls an environment: its name first when it has one;
+// the host, port, key id and the start of the uuid tell apart two kept
+// for the same platform.
+function environmentLabel(env) {
+  const where = [`${env.boss_host}:${env.port}`, env.access_key, env.uuid.slice(0, 8)]
+      .join(' \u00b7 ');
+  return env.name ? `${env.name} (${where})` : where;
+}
+
+// Shows the kept environments and answers them ([] when they cannot be
+// listed, which it says).
 async function loadEnvironments() {
   $('env-error').hidden = true;
   let list;
@@ -109,7 +132,7 @@ async function loadEnvironments() {
   } catch (e) {
     $('env-error').textContent = `Cannot list the environments: ${e.message}`;
     $('env-error').hidden = false;
-    return;
+    return [];
   }
   const rows = $('env-rows');
   rows.replaceChildren();
@@ -117,12 +140,13 @@ async function loadEnvironments() {
   const chosen = select.value;
   select.replaceChildren();
   for (const env of list) {
-    const result = element('span', {className: 'result', role: 'status'});
+    const result = element('div', {className: 'result', role: 'status'});
     const test = element('button', {type: 'button', className: 'test'}, 'test connection');
     test.addEventListener('click', () => guarded(test, result, async () => {
       const answer = await rpc('host.environments.test', {uuid: env.uuid});
-      result.className = answer.status ? 'result ok' : 'result error';
-      result.textContent = answer.status ? 'connected' : answer.message;
+      if (!answer.status) return showFailure(result, answer.message, answer);
+      result.className = 'result ok';
+      result.textContent = 'connected';
     }));
     const browse = element('button', {type: 'button'}, 'browse');
     browse.addEventListener('click', () => {
@@ -135,15 +159,17 @@ async function loadEnvironments() {
       await loadEnvironments();
     }));
     rows.append(element('tr', {'data-uuid': env.uuid},
-        element('td', {}, env.boss_host), element('td', {}, env.api_host),
-        element('td', {}, String(env.port)), element('td', {}, env.ssl ? 'yes' : 'no'),
-        element('td', {}, env.version), element('td', {}, env.access_key),
+        element('td', {}, env.name || ''), element('td', {}, env.boss_host),
+        element('td', {}, env.api_host), element('td', {}, String(env.port)),
+        element('td', {}, env.ssl ? 'yes' : 'no'), element('td', {}, env.version),
+        element('td', {}, env.access_key), element('td', {className: 'uuid'}, env.uuid),
         element('td', {className: 'actions'}, test, ' ', browse, ' ', remove, result)));
-    select.append(element('option', {value: env.uuid}, `${env.boss_host} (${env.access_key})`));
+    select.append(element('option', {value: env.uuid}, environmentLabel(env)));
   }
   $('env-empty').hidden = list.length > 0;
   if (list.some((env) => env.uuid === chosen)) select.value = chosen;
   if (select.value !== chosen) loadTree();
+  return list;
 }
 
 function addEnvironment(event) {
@@ -151,6 +177,7 @@ function addEnvironment(event) {
   const form = $('add-form');
   const data = new FormData(form);
   const params = {
+    name: data.get('name').trim() || undefined,
     boss_host: data.get('boss_host').trim(),
     api_host: data.get('api_host').trim(),
     port: Number(data.get('port')),
@@ -172,166 +199,25 @@ function keep(params) {
       added = await rpc('host.environments.add', params);
     } catch (e) {
       if (!(e instanceof RpcError) || !e.data || params.test === false) throw e;
-      out.className = 'result error';
-      out.textContent = e.data.hint ? `${e.message}: ${e.data.hint}` : e.message;
+      showFailure(out, e.message, e.data);
       const anyway = element('button', {type: 'button', id: 'keep-anyway'}, 'keep anyway');
       anyway.addEventListener('click', () => keep({...params, test: false}));
-      out.append(' ', anyway);
+      out.querySelector('.message').after(' ', anyway);
       return;
     }
     $('add-form').elements.secret_access_key.value = '';
+    const kept = await loadEnvironments();
     out.className = 'result ok';
     out.textContent = 'added';
-    await loadEnvironments();
+    // Kept all the same: two for one platform and key are told apart by name.
+    if (added.same_as) {
+      const same = kept.find((env) => env.uuid === added.same_as);
+      out.append(', with the same hosts, port, TLS and key id as ',
+                 same ? environmentLabel(same) : added.same_as);
+    }
     $('env-select').value = added.uuid;
     loadTree();
   });
-}
-
-// The tree ------------------------------------------------------------------
-
-function view() {
-  return document.querySelector('input[name=view]:checked').value;
-}
-
-function gib(bytes) {
-  return `${Math.round((bytes / GIB) * 10) / 10} GiB`;
-}
-
-// What a node shows besides its name.
-function facts(node) {
-  switch (node.type) {
-    case 'VirtualMachine':
-      return `${node.moid} \u00b7 ${node.owner} \u00b7 ${node.status} \u00b7 ${gib(node.size)}`;
-    case 'Disk':
-      return `${node.moid} \u00b7 ${gib(node.size)}`;
-    case 'HostSystem':
-      return node.zone;
-    case 'User':
-      return node.moid;
-    case 'Vxnet':
-      return `${node.moid} \u00b7 ${node.owner}${node.vpc_router_id ? ' \u00b7 ' + node.vpc_router_id : ''}`;
-    default:
-      return '';
-  }
-}
-
-// Which nodes open in a view: as the backup console walks the tree.
-function expandable(node, inView) {
-  if (node.type === 'User') return inView === 'recovery';
-  if (inView === 'recovery') return node.type === 'Zone';
-  if (node.type === 'VirtualMachine') return true;
-  return node.has_children === true;
-}
-
-const KIND = {
-  Zone: 'zone', HostSystem: 'host', VirtualMachine: 'instance', Disk: 'disk', User: 'user',
-  Vxnet: 'network',
-};
-
-function nodeItem(node, inView, expand) {
-  const li = element('li', {'data-type': node.type, 'data-moid': node.moid});
-  const line = element('span', {className: 'node'});
-  const canOpen = expand !== null && expandable(node, inView);
-  const toggle = element('button', {type: 'button', className: 'toggle', 'aria-expanded': 'false',
-                                    title: canOpen ? 'open' : ''}, canOpen ? '\u25b8' : '\u00b7');
-  toggle.disabled = !canOpen;
-  const status = element('span', {role: 'status'});
-  line.append(toggle, element('span', {className: 'kind'}, KIND[node.type] || node.type),
-              element('span', {className: 'name'}, node.name || node.moid),
-              element('span', {className: 'facts'}, facts(node)), status);
-  li.append(line);
-  let children = null;
-  toggle.addEventListener('click', async () => {
-    if (children) {
-      const open = children.hidden;
-      children.hidden = !open;
-      toggle.textContent = open ? '\u25be' : '\u25b8';
-      toggle.setAttribute('aria-expanded', String(open));
-      return;
-    }
-    toggle.disabled = true;
-    line.classList.add('loading');
-    status.className = '';
-    status.textContent = '';
-    try {
-      children = element('ul');
-      await expand(node, children);
-      li.append(children);
-      toggle.textContent = '\u25be';
-      toggle.setAttribute('aria-expanded', 'true');
-      if (!children.children.length) {
-        children.append(element('li', {className: 'note'}, 'nothing here'));
-      }
-    } catch (e) {
-      children = null;
-      status.className = 'error';
-      status.textContent = e.message;
-    } finally {
-      line.classList.remove('loading');
-      toggle.disabled = false;
-    }
-  });
-  return li;
-}
-
-function list(params) {
-  return rpc('qingcloud.list', {uuid: currentEnvironment(), subtype: 'inventory', ...params});
-}
-
-// Fills `into` with the children of `node` in the view `inView`.
-async function expand(node, into, inView) {
-  if (node.type === 'User') {
-    // A user's networks are per zone: one branch a zone.
-    for (const zone of zones) {
-      into.append(nodeItem({type: 'Zone', name: zone, moid: zone, has_children: true}, 'user',
-                           (z, ul) => expandNetworks(node, z.moid, ul)));
-    }
-    return;
-  }
-  const children = await list({view: inView, type: node.type, moid: node.moid,
-                               zone: node.zone || ''});
-  for (const child of children) {
-    into.append(nodeItem(child, inView, (n, ul) => expand(n, ul, inView)));
-  }
-}
-
-async function expandNetworks(user, zone, into) {
-  const vxnets = await list({view: 'recovery', type: 'Vxnet', moid: user.moid, zone});
-  for (const vxnet of vxnets) into.append(nodeItem(vxnet, 'recovery', null));
-}
-
-async function loadTree() {
-  const tree = $('tree');
-  const error = $('tree-error');
-  const generation = ++treeGeneration;
-  tree.replaceChildren();
-  error.hidden = true;
-  if (!currentEnvironment()) return;
-  const inView = view();
-  try {
-    const top = await list({view: inView});
-    if (generation !== treeGeneration) return;
-    zones = top.map((zone) => zone.moid);
-    for (const zone of top) tree.append(nodeItem(zone, inView, (n, ul) => expand(n, ul, inView)));
-    if (inView === 'recovery') {
-      // Every active user, each with the networks it may use in each zone.
-      const users = {type: 'User', name: 'users', moid: 'users', has_children: true};
-      const item = nodeItem(users, 'recovery', async (n, ul) => {
-        for (const user of await list({view: 'recovery', type: 'User'})) {
-          ul.append(nodeItem(user, 'recovery', (u, inner) => expand(u, inner, 'recovery')));
-        }
-      });
-      item.dataset.type = 'Users';
-      item.querySelector('.kind').textContent = 'users';
-      item.querySelector('.facts').textContent = 'every active user';
-      tree.append(item);
-    }
-  } catch (e) {
-    if (generation !== treeGeneration) return;
-    error.textContent = `Cannot list the zones: ${e.message}`;
-    error.hidden = false;
-  }
 }
 
 // Search ------------------------------------------------------------------
@@ -339,29 +225,32 @@ async function loadTree() {
 function search(event) {
   event.preventDefault();
   const type = $('search-type').value;
-  const groups = $('search-groups');
-  guarded($('search-button'), $('search-result'), async () => {
-    groups.replaceChildren();
+  const out = $('search-result');
+  guarded($('search-button'), out, async () => {
+    showTree($('search-tree'), []);
     if (!currentEnvironment()) throw new Error('add or choose an environment first');
     const found = await rpc('qingcloud.list', {
       uuid: currentEnvironment(), subtype: 'search', search_type: type,
       search: $('search-text').value,
     });
-    $('search-result').className = 'result';
-    $('search-result').textContent = `${found.length} found`;
-    const byZone = new Map();
-    for (const node of found) {
-      const zone = node.zone || 'zones';
-      if (!byZone.has(zone)) byZone.set(zone, []);
-      byZone.get(zone).push(node);
-    }
-    for (const [zone, nodes] of byZone) {
-      const ul = element('ul', {className: 'tree'});
-      for (const node of nodes) ul.append(nodeItem(node, 'search', null));
-      groups.append(element('div', {className: 'zone-group', 'data-zone': zone},
-                            element('h3', {}, zone), ul));
-    }
+    out.className = 'result';
+    out.textContent = `${found.length} found`;
+    showTree($('search-tree'), zoneGroups(found));
   });
+}
+
+// The hits by zone, one open branch a zone; a hit does not open.
+function zoneGroups(found) {
+  const byZone = new Map();
+  for (const node of found) {
+    const zone = node.zone || 'zones';
+    if (!byZone.has(zone)) byZone.set(zone, []);
+    byZone.get(zone).push({...nodeEntry(node, 'search'), children: null});
+  }
+  return Array.from(byZone, ([zone, hits]) => ({
+    type: 'Zone', moid: zone, kind: KIND.Zone, name: zone, facts: `${hits.length} found`,
+    children: () => hits, open: true,
+  }));
 }
 
 // The port follows the TLS box while it holds the other's default.
@@ -375,6 +264,8 @@ document.addEventListener('DOMContentLoaded', () => {
   $('add-form').addEventListener('submit', addEnvironment);
   $('add-form').elements.ssl.addEventListener('change', tlsChanged);
   $('search-form').addEventListener('submit', search);
+  treeWidget($('tree'));
+  treeWidget($('search-tree'));
   $('env-select').addEventListener('change', loadTree);
   for (const radio of document.querySelectorAll('input[name=view]')) {
     radio.addEventListener('change', loadTree);

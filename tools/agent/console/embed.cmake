@@ -2,7 +2,8 @@
 #   cmake -DSRC=<console folder> -DOUT=<file> -P embed.cmake
 set(text "// Made from tools/agent/console/ by embed.cmake; do not edit.\n")
 string(APPEND text "#include \"tools/agent/console_assets.h\"\n\n")
-foreach(pair "index.html;console_index_html" "console.css;console_css" "console.js;console_js")
+foreach(pair "index.html;console_index_html" "console.css;console_css" "console.js;console_js"
+             "tree.js;console_tree_js" "inventory.js;console_inventory_js")
   list(GET pair 0 file)
   list(GET pair 1 function)
   file(READ ${SRC}/${file} content)

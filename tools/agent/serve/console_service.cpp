@@ -111,6 +111,8 @@ const Route* find_route(std::string_view path) {
       {"/", verb::get, false},
       {"/console.js", verb::get, false},
       {"/console.css", verb::get, false},
+      {"/tree.js", verb::get, false},
+      {"/inventory.js", verb::get, false},
       {"/healthz", verb::get, false},
       {"/metrics", verb::get, true},
       {"/rpc", verb::post, true},
@@ -282,6 +284,9 @@ void Console_Service::answer(Http_Request&& request, std::function<void(Http_Rep
   if (path == "/") return done(page("text/html; charset=utf-8", console_index_html()));
   if (path == "/console.js") return done(page("text/javascript; charset=utf-8", console_js()));
   if (path == "/console.css") return done(page("text/css; charset=utf-8", console_css()));
+  if (path == "/tree.js") return done(page("text/javascript; charset=utf-8", console_tree_js()));
+  if (path == "/inventory.js")
+    return done(page("text/javascript; charset=utf-8", console_inventory_js()));
   Http_Reply r;
   r.headers = {{"Cache-Control", "no-store"}};
   if (path == "/healthz") {
