@@ -11,14 +11,18 @@ const KIND = {
   Vxnet: 'network',
 };
 
-// Which nodes open in a view: as the backup console walks the tree.  The
-// recovery view's hosts say has_children but are not listed; instances say
-// none but open to their disks.
+// Which node types open, view by view, as the backup console walks the tree:
+// the recovery view's hosts say has_children but are not listed there, and
+// instances say none but open to their disks.  The host program keeps the
+// same table (client_expands); a test holds the two together.
+const OPENS = {
+  hosts: ['Zone', 'HostSystem', 'VirtualMachine'],
+  vms: ['Zone', 'VirtualMachine'],
+  recovery: ['Zone', 'User'],
+};
+
 function expandable(node, inView) {
-  if (node.type === 'User') return inView === 'recovery';
-  if (inView === 'recovery') return node.type === 'Zone';
-  if (node.type === 'VirtualMachine') return true;
-  return node.has_children === true;
+  return (OPENS[inView] || []).includes(node.type);
 }
 
 function view() {

@@ -147,6 +147,8 @@ TEST_F(Console_Service_Test, LetsInOnlyItsOwnPagesWithTheToken) {
                                       {"Authorization", "Bearer " + token}};
   const Case cases[] = {
       {"the page, which holds nothing", "GET", "/", "", "", {}, 200},
+      {"its scripts", "GET", "/tree.js", "", "", {}, 200},
+      {"and its inventory's", "GET", "/inventory.js", "", "", {}, 200},
       {"no token", "POST", "/rpc", "application/json", "{}", {}, 401},
       {"a wrong token",
        "POST",
