@@ -41,14 +41,25 @@ if(NOT QC_SANITIZE)
   set(qc_man_qingcloud-agent_name "host program and console service of the QingCloud plug-in")
   set(qc_man_qingcloud-sim_name "simulator of the QingCloud API")
   set(qc_man_pages)
+  # qingcloud-agent's page holds every command's own --help too.
+  set(qc_agent_include ${CMAKE_BINARY_DIR}/man/qingcloud-agent.h2m)
+  add_custom_command(OUTPUT ${qc_agent_include}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
+    COMMAND ${CMAKE_SOURCE_DIR}/packaging/man_commands.sh $<TARGET_FILE:qingcloud-agent>
+            ${qc_agent_include}
+    DEPENDS qingcloud-agent ${CMAKE_SOURCE_DIR}/packaging/man_commands.sh
+    VERBATIM)
+  set(qc_man_qingcloud-agent_include --include ${qc_agent_include})
+  set(qc_man_qingcloud-agent_depends ${qc_agent_include})
   foreach(program qingcloud-agent qingcloud-sim)
     set(page ${CMAKE_BINARY_DIR}/man/${program}.1)
     add_custom_command(OUTPUT ${page}.gz
       COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
       COMMAND ${HELP2MAN} --no-info --section 1 --name "${qc_man_${program}_name}"
-              --source "${QC_PACKAGE} ${PROJECT_VERSION}" --output ${page} $<TARGET_FILE:${program}>
+              --source "${QC_PACKAGE} ${PROJECT_VERSION}" ${qc_man_${program}_include}
+              --output ${page} $<TARGET_FILE:${program}>
       COMMAND gzip -9 -n -f ${page}
-      DEPENDS ${program}
+      DEPENDS ${program} ${qc_man_${program}_depends}
       VERBATIM)
     list(APPEND qc_man_pages ${page}.gz)
   endforeach()

@@ -8,6 +8,7 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -598,6 +599,25 @@ TEST(Agent_Help, EveryCommandShowsItsUsageOptionsAndAnExample) {
   EXPECT_EQ(run_program({QINGCLOUD_AGENT_PATH, "--version"}).out,
             std::string("qingcloud-agent ") + QINGCLOUD_VERSION + "\n");
   EXPECT_EQ(run_program({QINGCLOUD_AGENT_PATH, "help", "nothing"}).exit_code, 2);
+}
+
+// The help is the command reference: every option a command's help names
+// is one the command takes (followed by a word, which a flag leaves as a
+// word and an option takes as its value; with --help nothing runs).
+TEST(Agent_Help, EveryOptionAHelpNamesIsTaken) {
+  const std::regex option(R"(--[a-z][a-z-]*)");
+  for (const char* command : {"probe", "call", "env", "login-test", "ls", "search", "tree", "rpc",
+                              "serve", "serve-url", "client", "config"}) {
+    const std::string help = run_program({QINGCLOUD_AGENT_PATH, command, "--help"}).out;
+    std::set<std::string> named;
+    for (std::sregex_iterator m(help.begin(), help.end(), option), none; m != none; ++m)
+      named.insert(m->str());
+    EXPECT_FALSE(named.empty()) << command;
+    for (const std::string& name : named) {
+      const Program_Result r = run_program({QINGCLOUD_AGENT_PATH, command, "--help", name, "x"});
+      EXPECT_EQ(r.exit_code, 0) << command << " " << name << ": " << r.err;
+    }
+  }
 }
 
 }  // namespace
