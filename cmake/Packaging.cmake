@@ -3,7 +3,7 @@
 #   <prefix>/lib/qingcloud-agent/plugins/libqingcloud.so   the plug-in
 #   <prefix>/lib/qingcloud-agent/plugins/libagent_host.so  the host stand-in
 #   <prefix>/bin/qingcloud-agent, <prefix>/bin/qingcloud-sim
-#   <prefix>/share/doc/qingcloud-plugin/                   README, copyright
+#   <prefix>/share/doc/qingcloud-plugin/                   README, docs/, copyright
 #   <prefix>/share/man/man1/                               their manual pages
 #   <prefix>/lib/systemd/system/qingcloud-agent.service    the console service
 #   /etc/default/qingcloud-agent                           its settings
@@ -24,6 +24,8 @@ install(TARGETS qingcloud agent_host
   PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 install(TARGETS qingcloud-agent qingcloud-sim RUNTIME DESTINATION bin)
 install(FILES README.md packaging/copyright DESTINATION ${QC_DOC_DIR})
+# The pages the README links to for operators: the host program and the service.
+install(FILES docs/agent.md docs/service.md docs/console-tree.png DESTINATION ${QC_DOC_DIR}/docs)
 # Debian wants the changelog compressed, with no time stamp in the archive;
 # it carries the project's version.
 configure_file(packaging/changelog.in ${CMAKE_BINARY_DIR}/packaging/changelog @ONLY)

@@ -31,10 +31,14 @@ const Option OPTIONS[] = {
     {CONNECTION_OPTIONS, "--ssl", true, nullptr},  // the default, taken and changing nothing
     {HOST_OPTIONS | CONNECTION_OPTIONS, "--ca-file", false,
      "  --ca-file F         trust the CA certificates in F for TLS\n"},
-    {HOST_OPTIONS | CONNECTION_OPTIONS, "--proxy", false,
+    {HOST_OPTIONS, "--proxy", false,
      "  --proxy URL         reach the platform through this HTTP proxy (default: `config set\n"
      "                      proxy`, else https_proxy, http_proxy and no_proxy as curl reads\n"
      "                      them); one with a password is refused here\n"},
+    {CONNECTION_OPTIONS, "--proxy", false,
+     "  --proxy URL         reach the platform through this HTTP proxy (default: https_proxy,\n"
+     "                      http_proxy and no_proxy as curl reads them); one with a password\n"
+     "                      is refused here\n"},
     {CONNECTION_OPTIONS, "--access-key-id", false,
      "  --access-key-id K   the access key id; its secret comes from\n"
      "                      QINGCLOUD_SECRET_ACCESS_KEY or --secret-file, or is typed when\n"

@@ -47,13 +47,13 @@ const char* const SEARCH_EXAMPLE =
 
 const char* const TREE_USAGE =
     "usage: qingcloud-agent tree UUID [--view hosts|vms|recovery] [--depth N] [--jobs N]\n"
-    "Walks the inventory tree the way the console does and prints it, one node a line.\n\n"
+    "Walks the inventory tree the way the console does and prints it, one node a line.\n"
+    "Interrupted (SIGINT), it ends after the line it is printing, with exit status 130.\n\n"
     "options:\n"
     "  --view V            hosts (default), vms or recovery\n"
     "  --depth N           stop N levels below the top (default: the whole tree)\n"
-    "  --jobs N            expand up to N nodes at once, 1 to 64 (default 4); the tree prints the "
-    "same\n"
-    "Interrupted (SIGINT), it ends after the line it is printing, with exit status 130.\n";
+    "  --jobs N            expand up to N nodes at once, 1 to 64 (default 4); the tree\n"
+    "                      prints the same\n";
 const char* const TREE_EXAMPLE =
     "\nexample:\n  qingcloud-agent tree 3f0c8a5e-1b2d-4c6e-9f7a-0123456789ab --view vms\n";
 
