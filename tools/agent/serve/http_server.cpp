@@ -2,10 +2,12 @@
 
 #include <atomic>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <thread>
 #include <type_traits>
+#include <vector>
 
 #include <boost/asio/executor_work_guard.hpp>
 #include <boost/asio/io_context.hpp>
@@ -69,10 +71,11 @@ Http_Reply refusal(unsigned status) {
 class Session_Base {
  public:
   virtual ~Session_Base() = default;
+  // The session, kept alive; null for one already on its way out.
+  virtual std::shared_ptr<Session_Base> keep() noexcept = 0;
   // Ends the connection once what it is doing allows: at once while it
-  // waits for or reads a request, after the answer while one is made.  Does
-  // nothing for a session already on its way out.
-  virtual void stop_soon() noexcept = 0;
+  // waits for or reads a request, after the answer while one is made.
+  virtual void stop_soon() = 0;
 };
 
 }  // namespace
@@ -164,10 +167,10 @@ class Session : public Session_Base, public std::enable_shared_from_this<Session
     });
   }
 
-  void stop_soon() noexcept override {
-    auto self = this->weak_from_this().lock();
-    if (!self) return;
-    asio::post(stream_.get_executor(), [self] {
+  std::shared_ptr<Session_Base> keep() noexcept override { return this->weak_from_this().lock(); }
+
+  void stop_soon() override {
+    asio::post(stream_.get_executor(), [self = this->shared_from_this()] {
       if (self->phase_ == Phase::IDLE || self->phase_ == Phase::READING) self->close();
     });
   }
@@ -396,10 +399,18 @@ void Http_Server_State::on_accept(const beast::error_code& ec, tcp::socket socke
 }
 
 void Http_Server_State::stop_sessions() {
-  // Under the lock: a session leaves the set in its destructor, which waits
-  // for the lock, and one already in it is skipped by stop_soon.
-  std::lock_guard<std::mutex> lock(mutex);
-  for (Session_Base* s : sessions)
+  // The sessions are kept under the lock (one whose destructor has begun
+  // waits there to leave the set, and is skipped) and stopped outside it:
+  // the last reference to a session can be the one taken here, and its
+  // destructor takes the lock too.
+  std::vector<std::shared_ptr<Session_Base>> live;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    live.reserve(sessions.size());
+    for (Session_Base* s : sessions)
+      if (std::shared_ptr<Session_Base> kept = s->keep()) live.push_back(std::move(kept));
+  }
+  for (const std::shared_ptr<Session_Base>& s : live)
     s->stop_soon();
 }
 

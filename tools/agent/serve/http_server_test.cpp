@@ -3,6 +3,7 @@
 #include "tools/agent/serve/http_server.h"
 
 #include <arpa/inet.h>
+#include <atomic>
 #include <chrono>
 #include <netinet/in.h>
 #include <poll.h>
@@ -82,16 +83,35 @@ class Http_Server_Test : public ::testing::Test {
     std::string error;
     ASSERT_TRUE(server->listen("127.0.0.1", 0, error)) << error;
     port = server->port();
-    serving = std::thread([this] { server->run(2); });
+    ran = false;
+    serving = std::thread([this] {
+      server->run(2);
+      ran = true;
+    });
+  }
+  // Stops the server; false, leaving it to hang, when run() does not return.
+  bool stop(std::chrono::seconds patience = std::chrono::seconds(10)) {
+    server->stop();
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    while (!ran && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (!ran) {
+      serving.detach();
+      (void)server.release();
+      return false;
+    }
+    serving.join();
+    server.reset();
+    return true;
   }
   void TearDown() override {
-    if (server) server->stop();
-    if (serving.joinable()) serving.join();
+    if (server) stop();
   }
 
   Echo_Handler handler;
   std::unique_ptr<Http_Server> server;
   std::thread serving;
+  std::atomic<bool> ran{false};
   int port = 0;
 };
 
@@ -231,6 +251,33 @@ TEST_F(Http_Server_Test, PacksLargeAnswersWithGzipWhenAsked) {
       inflateEnd(&z);
     }
     EXPECT_EQ(plain, std::string(c.path) == "/big" ? handler.big : "ok");
+  }
+}
+
+// Stopping ends every connection, whatever it is doing (waiting for a
+// request, halfway through a head, kept alive after an answer, or closing
+// from its end at that moment), and run() returns without waiting for them.
+TEST_F(Http_Server_Test, StopEndsEveryConnectionWhateverItDoes) {
+  for (int round = 0; round < 20; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    start(Http_Limits());
+    std::vector<int> fds;
+    for (int i = 0; i < 24; ++i) {
+      fds.push_back(connect_from(1 + i % 4, port));
+      if (i % 3 == 1) send_all(fds.back(), "GET / HTTP/1.1\r\nHost:");
+      if (i % 3 == 2) send_all(fds.back(), "GET / HTTP/1.1\r\nHost: x\r\n\r\n");
+    }
+    for (int i = 0; i < 200 && server->connections() < fds.size(); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::thread closing([&fds] {
+      for (std::size_t i = 0; i < fds.size(); i += 2)
+        ::close(fds[i]);
+    });
+    const bool stopped = stop();
+    closing.join();
+    for (std::size_t i = 1; i < fds.size(); i += 2)
+      ::close(fds[i]);
+    ASSERT_TRUE(stopped) << "run() still runs 10 s after stop()";
   }
 }
 
