@@ -130,7 +130,7 @@ std::string member(const Value& node, const char* key) {
   return it != o.end() && it->second.type() == json_spirit::str_type ? it->second.get_str() : "";
 }
 
-// Part 1.
+// 1. (see the top)
 double scale(Bench_Host& host, Platform& big) {
   std::printf("\n%lld instances listed in one zone (vms view):\n", big.listed);
   big.sim.reset_stats();
@@ -178,7 +178,7 @@ double scale(Bench_Host& host, Platform& big) {
   return bench::median(ms);
 }
 
-// Part 2: the medians of the handler, the floor and Boost.JSON's parser.
+// 2. The medians of the handler, the floor and Boost.JSON's parser.
 struct Road {
   double handler = 0, floor = 0, boost = 0;
 };
@@ -225,7 +225,7 @@ Road ten_thousand(Bench_Host& host, Platform& p, int rounds) {
   return road;
 }
 
-// Part 3.
+// 3. (see the top)
 void threads(Bench_Host& host, Platform& p) {
   std::printf("\nThe %lld-instance listing on several handler threads at once:\n", p.listed);
   double one = 0;
@@ -260,7 +260,7 @@ void threads(Bench_Host& host, Platform& p) {
   }
 }
 
-// Part 4: the console's walk of the host view.
+// 4. The console's walk of the host view.
 void tree_walk(Bench_Host& host, Platform& p) {
   std::printf("\nThe whole host-view tree of qingcloud-sim --generate %s:\n",
               p.sim.sizes().c_str());

@@ -227,7 +227,7 @@ void report(const Platform& p, const Click& click, const char* when, Sample& s) 
   bench::figure(name + "new connections", connections, "", warm ? "== 0" : "", connections == 0);
 }
 
-// Part 1 for one platform: every click cold, then warm.
+// 1. For one platform: every click cold, then warm.
 bool clicks(Host& host, Platform& p, const std::string& self, const std::string& home_dir,
             const std::string& ca_file) {
   std::printf("\n%s through the %.0f ms round-trip link:\n", p.scheme, p.round_trip_ms());
@@ -266,7 +266,7 @@ bool clicks(Host& host, Platform& p, const std::string& self, const std::string&
   return true;
 }
 
-// Part 2: the program's walk on one job and on eight, turn about; medians.
+// 2. The program's walk on one job and on eight, turn about; medians.
 bool tree(Host& host, Platform& p, const std::string& depth) {
   std::printf("\nqingcloud-agent tree of qingcloud-sim --generate %s, depth %s, over the link:\n",
               p.sim.sizes().c_str(), depth.c_str());
@@ -310,7 +310,7 @@ bool tree(Host& host, Platform& p, const std::string& depth) {
   return true;
 }
 
-// Part 3: the operator's run-instance, whole process, a few times; medians.
+// 3. The operator's run-instance, whole process, a few times; medians.
 bool run_instance(Platform& p, const std::string& ca_file) {
   std::vector<std::string> args = {QINGCLOUD_AGENT_PATH,
                                    "client",
