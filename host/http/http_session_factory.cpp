@@ -33,6 +33,15 @@ bool connect_once(const HTTP_Session_Settings& settings) {
   return false;
 }
 
+HTTP_Session_var out_of_memory(const std::string& host, unsigned short port) {
+  errno = ENOMEM;
+  ACE_ERROR((LM_ERROR,
+             "%N:%l: "
+             "Failed to create HTTP session for '%s' port %u, errno=%d, %m.\n",
+             host.c_str(), static_cast<unsigned>(port), ENOMEM));
+  return HTTP_Session_var();
+}
+
 }  // namespace
 
 HTTP_Session_var HTTP_Session_Factory::create(const std::string& host, unsigned short port,
@@ -48,12 +57,7 @@ HTTP_Session_var HTTP_Session_Factory::create(const std::string& host, unsigned 
     s.ca_file = tls ? tls->ca_file() : HTTP_TLS_Context::default_ca_file();
     s.proxy = http_proxy_for(host, ssl);
   } catch (const std::bad_alloc&) {
-    errno = ENOMEM;
-    ACE_ERROR((LM_ERROR,
-               "%N:%l: "
-               "Failed to create HTTP session for '%s' port %u, errno=%d, %m.\n",
-               host.c_str(), static_cast<unsigned>(port), ENOMEM));
-    return HTTP_Session_var();
+    return out_of_memory(host, port);
   }
   s.port = port;
   s.ssl = ssl;
@@ -98,10 +102,5 @@ HTTP_Session_var HTTP_Session_Factory::create(HTTP_Session_Settings s, bool conn
     if (session) return session;
   } catch (const std::bad_alloc&) {
   }
-  errno = ENOMEM;
-  ACE_ERROR((LM_ERROR,
-             "%N:%l: "
-             "Failed to create HTTP session for '%s' port %u, errno=%d, %m.\n",
-             host.c_str(), static_cast<unsigned>(port), ENOMEM));
-  return HTTP_Session_var();
+  return out_of_memory(host, port);
 }
