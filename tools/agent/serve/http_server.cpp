@@ -86,8 +86,11 @@ struct Http_Server_State : std::enable_shared_from_this<Http_Server_State> {
   Http_Handler& handler;
   const Http_Limits limits;
   asio::io_context ioc;
-  tcp::acceptor acceptor{ioc};
-  asio::steady_timer accept_retry{ioc};
+  // The acceptor and its retry timer are used on one strand only: accepts
+  // complete on any of the io threads, and stop() closes the acceptor.
+  asio::strand<asio::io_context::executor_type> accept_strand{asio::make_strand(ioc)};
+  tcp::acceptor acceptor{accept_strand};
+  asio::steady_timer accept_retry{accept_strand};
   std::optional<asio::ssl::context> tls;
   std::atomic<bool> stopping{false};
 
@@ -469,7 +472,8 @@ unsigned short Http_Server::port() const {
 // state owns the io_context, which owns what waits in it, and a shared
 // pointer there would keep both alive for ever when it never runs.
 void Http_Server::run(int threads) {
-  if (!state_->stopping) asio::post(state_->ioc, [state = state_.get()] { state->accept(); });
+  if (!state_->stopping)
+    asio::post(state_->accept_strand, [state = state_.get()] { state->accept(); });
   std::vector<std::thread> more;
   for (int i = 1; i < threads; ++i)
     more.emplace_back([this] { state_->ioc.run(); });
@@ -480,7 +484,7 @@ void Http_Server::run(int threads) {
 
 void Http_Server::stop() {
   if (state_->stopping.exchange(true)) return;
-  asio::post(state_->ioc, [state = state_.get()] {
+  asio::post(state_->accept_strand, [state = state_.get()] {
     beast::error_code ignored;
     state->acceptor.close(ignored);
     state->accept_retry.cancel();
