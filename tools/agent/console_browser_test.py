@@ -15,6 +15,7 @@ usage: console_browser_test.py QINGCLOUD_AGENT QINGCLOUD_SIM SCREENSHOT.png
 
 import json
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -346,6 +347,7 @@ def main():
     work = tempfile.mkdtemp(prefix="qc-console-")
     processes = []
     driver = None
+    passed = False
     try:
         platform, sim_out, _ = start([sim, "--port-file", os.path.join(work, "port")], work, "sim")
         processes.append(platform)
@@ -465,6 +467,7 @@ def main():
         violations = accessibility(driver, axe)
         assert not violations, "axe-core finds:\n" + "\n".join(violations)
         print(f"console test passed; the tree is in {screenshot}")
+        passed = True
     finally:
         if driver is not None:
             driver.quit()
@@ -476,6 +479,11 @@ def main():
                 print(f"{p.args[0]} (pid {p.pid}) did not end within 2 s of SIGTERM: killed it")
                 p.kill()
                 p.wait(5)
+        # A failed run keeps the programs' output and the browser's profile.
+        if passed:
+            shutil.rmtree(work, ignore_errors=True)
+        else:
+            print(f"the run's files are kept in {work}")
 
 
 if __name__ == "__main__":
