@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "host/json_spirit/writer.h"
-#include "tools/agent/command_spec.h"
+#include "tools/agent/command_entry.h"
 #include "tools/agent/commands.h"
 
 namespace {

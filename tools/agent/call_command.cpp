@@ -11,7 +11,7 @@
 #include "host/http/http_tls_context.h"
 #include "host/json_spirit/writer.h"
 #include "tools/agent/call_args.h"
-#include "tools/agent/command_spec.h"
+#include "tools/agent/command_entry.h"
 #include "tools/agent/log_lines.h"
 #include "tools/agent/proxy_choice.h"
 #include "tools/agent/terminal_text.h"
@@ -85,16 +85,16 @@ std::string failure_line(int err, const std::string& api_err_msg, const Log_Line
   return detail.empty() ? line : line + ": " + detail;
 }
 
-const Command_Spec CALL_COMMAND = {"call",
-                                   "send one signed request to a QingCloud API endpoint",
-                                   USAGE,
-                                   EXAMPLE,
-                                   {},
-                                   {"--boss"},
-                                   CONNECTION_OPTIONS,
-                                   Needs::NOTHING,
-                                   false,
-                                   run};
+const Command_Entry CALL_COMMAND = {"call",
+                                    "send one signed request to a QingCloud API endpoint",
+                                    USAGE,
+                                    EXAMPLE,
+                                    {},
+                                    {"--boss"},
+                                    CONNECTION_OPTIONS,
+                                    Needs::NOTHING,
+                                    false,
+                                    run};
 
 int run_call(const Command_Args& words, const Call_IO& io) {
   const Arg_Reader args = read_command_args(CALL_COMMAND, words);

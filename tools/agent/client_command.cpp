@@ -20,7 +20,7 @@
 #include "tools/agent/call_command.h"
 #include "tools/agent/client_args.h"
 #include "tools/agent/client_records.h"
-#include "tools/agent/command_spec.h"
+#include "tools/agent/command_entry.h"
 #include "tools/agent/commands.h"
 #include "tools/agent/common_options.h"
 #include "tools/agent/files.h"
@@ -331,13 +331,13 @@ std::vector<std::string> client_options(bool flags) {
 
 }  // namespace
 
-const Command_Spec CLIENT_COMMAND = {"client",
-                                     "run one operation of the platform's clients",
-                                     client_usage(),
-                                     client_usage_tail(),
-                                     client_options(false),
-                                     client_options(true),
-                                     CONNECTION_OPTIONS,
-                                     Needs::NOTHING,
-                                     false,
-                                     client};
+const Command_Entry CLIENT_COMMAND = {"client",
+                                      "run one operation of the platform's clients",
+                                      client_usage(),
+                                      client_usage_tail(),
+                                      client_options(false),
+                                      client_options(true),
+                                      CONNECTION_OPTIONS,
+                                      Needs::NOTHING,
+                                      false,
+                                      client};

@@ -8,45 +8,45 @@
 
 namespace {
 
-const Command_Spec* find(const std::vector<const Command_Spec*>& commands,
-                         const std::string& name) {
-  for (const Command_Spec* c : commands)
+const Command_Entry* find(const std::vector<const Command_Entry*>& commands,
+                          const std::string& name) {
+  for (const Command_Entry* c : commands)
     if (name == c->name) return c;
   return nullptr;
 }
 
-int run(const Command_Spec& spec, const Command_Args& words) {
-  const Arg_Reader args = read_command_args(spec, words);
-  Command_Context context{spec, args};
+int run(const Command_Entry& command, const Command_Args& words) {
+  const Arg_Reader args = read_command_args(command, words);
+  Command_Context context{command, args};
   if (!args.ok()) return context.usage_error(args.error());
   if (args.has("--help")) {
-    std::fputs(command_help(spec).c_str(), stdout);
+    std::fputs(command_help(command).c_str(), stdout);
     return EXIT_OK;
   }
-  if (spec.misuse) {
-    const std::string why = spec.misuse(args);
+  if (command.misuse) {
+    const std::string why = command.misuse(args);
     if (!why.empty()) return context.usage_error(why);
   }
   std::string error;
   std::optional<Settings_Args> settings;
-  if (spec.takes_settings && has_settings(args)) {
+  if (command.takes_settings && has_settings(args)) {
     settings.emplace();
     if (!read_settings_args(args, *settings, error)) return context.fail(EXIT_BAD_USAGE, error);
     context.settings = &*settings;
   }
   std::optional<Host_Session> session;
-  if (spec.needs != Needs::NOTHING) {
+  if (command.needs != Needs::NOTHING) {
     session.emplace();
-    if (!session->open(args, spec.needs == Needs::PLUGIN, error))
+    if (!session->open(args, command.needs == Needs::PLUGIN, error))
       return context.fail(EXIT_BAD_USAGE, error);
     context.session = &*session;
   }
-  return spec.run(context);
+  return command.run(context);
 }
 
 }  // namespace
 
-int run_command_line(int argc, char** argv, const std::vector<const Command_Spec*>& commands,
+int run_command_line(int argc, char** argv, const std::vector<const Command_Entry*>& commands,
                      void (*program_usage)(std::FILE* out)) {
   if (argc < 2) {
     program_usage(stderr);
@@ -67,12 +67,12 @@ int run_command_line(int argc, char** argv, const std::vector<const Command_Spec
   }
   if (first == "help") {
     if (argc > 3) return mistake("help takes one command");
-    const Command_Spec* c = find(commands, argv[2]);
+    const Command_Entry* c = find(commands, argv[2]);
     if (!c) return mistake(std::string("no command '") + argv[2] + "'");
     std::fputs(command_help(*c).c_str(), stdout);
     return EXIT_OK;
   }
-  const Command_Spec* c = find(commands, first);
+  const Command_Entry* c = find(commands, first);
   if (!c) {
     if (first.rfind("-", 0) == 0)
       return mistake("the command comes first, its options after it, not " + first);

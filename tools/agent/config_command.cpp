@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include "host/http/http_proxy.h"
-#include "tools/agent/command_spec.h"
+#include "tools/agent/command_entry.h"
 #include "tools/agent/commands.h"
 #include "tools/agent/host_session.h"
 #include "tools/agent/proxy_choice.h"
@@ -87,7 +87,7 @@ int config(Command_Context& c) {
 
 }  // namespace
 
-const Command_Spec CONFIG_COMMAND = {
+const Command_Entry CONFIG_COMMAND = {
     "config",     "set the host-wide settings kept in the home folder (the proxy)",
     USAGE,        EXAMPLE,
     {},           {},

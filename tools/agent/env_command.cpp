@@ -3,7 +3,7 @@
 #include <string>
 
 #include "host/json_spirit/writer.h"
-#include "tools/agent/command_spec.h"
+#include "tools/agent/command_entry.h"
 #include "tools/agent/commands.h"
 #include "tools/agent/failure_hint.h"
 #include "tools/agent/host_session.h"
@@ -145,7 +145,7 @@ int env(Command_Context& c) {
 
 }  // namespace
 
-const Command_Spec ENV_COMMAND = {
+const Command_Entry ENV_COMMAND = {
     "env",
     "add, list, show or remove the environments the host keeps",
     std::string(USAGE) + SETTINGS_USAGE +

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "host/json_spirit/writer.h"
-#include "tools/agent/command_spec.h"
+#include "tools/agent/command_entry.h"
 #include "tools/agent/commands.h"
 #include "tools/agent/host_session.h"
 #include "tools/agent/node_text.h"
@@ -162,19 +162,19 @@ int tree(Command_Context& c) {
 
 }  // namespace
 
-const Command_Spec LS_COMMAND = {"ls",
-                                 "list one level of an environment's inventory tree",
-                                 LS_USAGE,
-                                 LS_EXAMPLE,
-                                 {"--view", "--type", "--moid", "--zone"},
-                                 {"--table"},
-                                 HOST_OPTIONS,
-                                 Needs::PLUGIN,
-                                 false,
-                                 ls,
-                                 ls_misuse};
+const Command_Entry LS_COMMAND = {"ls",
+                                  "list one level of an environment's inventory tree",
+                                  LS_USAGE,
+                                  LS_EXAMPLE,
+                                  {"--view", "--type", "--moid", "--zone"},
+                                  {"--table"},
+                                  HOST_OPTIONS,
+                                  Needs::PLUGIN,
+                                  false,
+                                  ls,
+                                  ls_misuse};
 
-const Command_Spec SEARCH_COMMAND = {
+const Command_Entry SEARCH_COMMAND = {
     "search",     "search an environment's zones, hosts or instances",
     SEARCH_USAGE, SEARCH_EXAMPLE,
     {"--type"},   {"--table"},
@@ -182,14 +182,14 @@ const Command_Spec SEARCH_COMMAND = {
     false,        search,
     search_misuse};
 
-const Command_Spec TREE_COMMAND = {"tree",
-                                   "walk and print an environment's inventory tree",
-                                   TREE_USAGE,
-                                   TREE_EXAMPLE,
-                                   {"--view", "--depth", "--jobs"},
-                                   {},
-                                   HOST_OPTIONS,
-                                   Needs::PLUGIN,
-                                   false,
-                                   tree,
-                                   tree_misuse};
+const Command_Entry TREE_COMMAND = {"tree",
+                                    "walk and print an environment's inventory tree",
+                                    TREE_USAGE,
+                                    TREE_EXAMPLE,
+                                    {"--view", "--depth", "--jobs"},
+                                    {},
+                                    HOST_OPTIONS,
+                                    Needs::PLUGIN,
+                                    false,
+                                    tree,
+                                    tree_misuse};

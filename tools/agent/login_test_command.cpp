@@ -3,7 +3,7 @@
 #include <string>
 
 #include "host/json_spirit/writer.h"
-#include "tools/agent/command_spec.h"
+#include "tools/agent/command_entry.h"
 #include "tools/agent/commands.h"
 #include "tools/agent/failure_hint.h"
 #include "tools/agent/host_session.h"
@@ -59,14 +59,14 @@ int login_test(Command_Context& c) {
 
 }  // namespace
 
-const Command_Spec LOGIN_TEST_COMMAND = {"login-test",
-                                         "test connection settings through the plug-in",
-                                         std::string(USAGE) + SETTINGS_USAGE,
-                                         EXAMPLE,
-                                         settings_options(),
-                                         settings_flags(),
-                                         HOST_OPTIONS,
-                                         Needs::PLUGIN,
-                                         true,
-                                         login_test,
-                                         misuse};
+const Command_Entry LOGIN_TEST_COMMAND = {"login-test",
+                                          "test connection settings through the plug-in",
+                                          std::string(USAGE) + SETTINGS_USAGE,
+                                          EXAMPLE,
+                                          settings_options(),
+                                          settings_flags(),
+                                          HOST_OPTIONS,
+                                          Needs::PLUGIN,
+                                          true,
+                                          login_test,
+                                          misuse};

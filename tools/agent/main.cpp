@@ -11,7 +11,7 @@
 
 namespace {
 
-const std::vector<const Command_Spec*> COMMANDS = {
+const std::vector<const Command_Entry*> COMMANDS = {
     &PROBE_COMMAND, &CALL_COMMAND,      &ENV_COMMAND,    &LOGIN_TEST_COMMAND,
     &LS_COMMAND,    &SEARCH_COMMAND,    &TREE_COMMAND,   &RPC_COMMAND,
     &SERVE_COMMAND, &SERVE_URL_COMMAND, &CLIENT_COMMAND, &CONFIG_COMMAND,
@@ -20,7 +20,7 @@ const std::vector<const Command_Spec*> COMMANDS = {
 // The commands that take a group of shared options, for the program's help.
 std::string taking(unsigned group) {
   std::string names;
-  for (const Command_Spec* c : COMMANDS)
+  for (const Command_Entry* c : COMMANDS)
     if (c->groups & group) names += std::string(names.empty() ? "" : ", ") + c->name;
   return names;
 }
@@ -37,7 +37,7 @@ void usage(std::FILE* out) {
                "the QingCloud environments (connection settings) that the plug-in reaches, and\n"
                "serves its JSON-RPC methods and a browser console, also as a system service.\n"
                "\nCommands:\n");
-  for (const Command_Spec* c : COMMANDS)
+  for (const Command_Entry* c : COMMANDS)
     std::fprintf(out, "  %-11s %s\n", c->name, c->summary);
   std::fprintf(
       out,

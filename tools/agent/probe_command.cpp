@@ -5,7 +5,7 @@
 
 #include "host/agent/instance_handler.h"
 #include "host/json_spirit/writer.h"
-#include "tools/agent/command_spec.h"
+#include "tools/agent/command_entry.h"
 #include "tools/agent/commands.h"
 #include "tools/agent/plugin_loader.h"
 
@@ -54,13 +54,13 @@ int probe(Command_Context& c) {
 
 }  // namespace
 
-const Command_Spec PROBE_COMMAND = {"probe",
-                                    "load the plug-in and probe its instance handler",
-                                    USAGE,
-                                    EXAMPLE,
-                                    {"--plugin"},
-                                    {},
-                                    0,
-                                    Needs::NOTHING,
-                                    false,
-                                    probe};
+const Command_Entry PROBE_COMMAND = {"probe",
+                                     "load the plug-in and probe its instance handler",
+                                     USAGE,
+                                     EXAMPLE,
+                                     {"--plugin"},
+                                     {},
+                                     0,
+                                     Needs::NOTHING,
+                                     false,
+                                     probe};

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "host/json_spirit/writer.h"
-#include "tools/agent/command_spec.h"
+#include "tools/agent/command_entry.h"
 #include "tools/agent/commands.h"
 #include "tools/agent/host_session.h"
 #include "tools/agent/terminal_text.h"
@@ -43,7 +43,7 @@ int rpc(Command_Context& c) {
 
 }  // namespace
 
-const Command_Spec RPC_COMMAND = {
+const Command_Entry RPC_COMMAND = {
     "rpc",        "answer JSON-RPC requests on standard input, one a line",
     USAGE,        EXAMPLE,
     {},           {},

@@ -6,7 +6,7 @@
 #include <pthread.h>
 #include <string>
 
-#include "tools/agent/command_spec.h"
+#include "tools/agent/command_entry.h"
 #include "tools/agent/commands.h"
 #include "tools/agent/files.h"
 #include "tools/agent/host_session.h"
@@ -132,14 +132,14 @@ int serve(Command_Context& c) {
 
 }  // namespace
 
-const Command_Spec SERVE_COMMAND = {"serve",
-                                    "serve JSON-RPC over HTTP and a console for the browser",
-                                    USAGE,
-                                    EXAMPLE,
-                                    {"--listen", "--threads", "--tls-cert", "--tls-key"},
-                                    {},
-                                    HOST_OPTIONS,
-                                    Needs::PLUGIN,
-                                    false,
-                                    serve,
-                                    misuse};
+const Command_Entry SERVE_COMMAND = {"serve",
+                                     "serve JSON-RPC over HTTP and a console for the browser",
+                                     USAGE,
+                                     EXAMPLE,
+                                     {"--listen", "--threads", "--tls-cert", "--tls-key"},
+                                     {},
+                                     HOST_OPTIONS,
+                                     Needs::PLUGIN,
+                                     false,
+                                     serve,
+                                     misuse};

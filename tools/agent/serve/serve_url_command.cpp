@@ -6,7 +6,7 @@
 
 #include "tools/agent/agent_home.h"
 #include "tools/agent/arg_reader.h"
-#include "tools/agent/command_spec.h"
+#include "tools/agent/command_entry.h"
 #include "tools/agent/commands.h"
 #include "tools/agent/home_owner.h"
 #include "tools/agent/host_session.h"
@@ -50,7 +50,7 @@ int serve_url(Command_Context& c) {
 
 }  // namespace
 
-const Command_Spec SERVE_URL_COMMAND = {
+const Command_Entry SERVE_URL_COMMAND = {
     "serve-url", "print the address and token of a running serve's console",
     USAGE,       EXAMPLE,
     {},          {},

@@ -22,7 +22,7 @@ struct Command_Context;
 
 // One command of qingcloud-agent, as the runner reads, checks, prepares and
 // runs it.
-struct Command_Spec {
+struct Command_Entry {
   const char* name;
   const char* summary;  // one line, for the program's help
   std::string usage;    // its --help up to the shared options: usage, what it does, own options
@@ -43,7 +43,7 @@ struct Command_Spec {
 
 // What a command runs with.
 struct Command_Context {
-  const Command_Spec& command;
+  const Command_Entry& command;
   const Arg_Reader& args;
   Host_Session* session = nullptr;          // with Needs::HOME or PLUGIN
   const Settings_Args* settings = nullptr;  // with takes_settings, when some were given
@@ -55,7 +55,7 @@ struct Command_Context {
 };
 
 // A command's whole --help text.
-std::string command_help(const Command_Spec& command);
+std::string command_help(const Command_Entry& command);
 
 // `words` read with the options and flags that `command` takes.
-Arg_Reader read_command_args(const Command_Spec& command, const Command_Args& words);
+Arg_Reader read_command_args(const Command_Entry& command, const Command_Args& words);
