@@ -7,7 +7,7 @@
 
 #include "host/agent/json_rpc_handler.h"
 #include "host/json_spirit/value.h"
-#include "support/secure_string.h"
+#include "host/support/secure_string.h"
 
 namespace testing_support {
 

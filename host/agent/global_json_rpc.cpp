@@ -4,7 +4,7 @@
 #include <mutex>
 #include <shared_mutex>
 
-#include <ace/Log_Msg.h>
+#include "host/support/log.h"
 
 namespace {
 
@@ -43,20 +43,20 @@ bool global_json_rpc(const char* method, const json_spirit::Value& params, int,
     if (it != r.methods.end()) fn = it->second;
   }
   if (!fn) {
-    ACE_ERROR((LM_ERROR, "%N:%l: Host method '%s' is not served.\n", method));
+    QC_LOG_ERROR("Host method '%s' is not served.\n", method);
     return false;
   }
   json_spirit::Value answer;
   try {
     if (!fn(params, answer)) return false;
   } catch (const std::exception& e) {
-    ACE_ERROR((LM_ERROR, "%N:%l: Host method '%s' failed, exception: %s.\n", method, e.what()));
+    QC_LOG_ERROR("Host method '%s' failed, exception: %s.\n", method, e.what());
     return false;
   }
   if (answer.type() != expected) {
-    ACE_ERROR((LM_ERROR, "%N:%l: Host method '%s' answered %s, expected %s.\n", method,
-               json_spirit::value_type_name(answer.type()),
-               json_spirit::value_type_name(expected)));
+    QC_LOG_ERROR("Host method '%s' answered %s, expected %s.\n", method,
+                 json_spirit::value_type_name(answer.type()),
+                 json_spirit::value_type_name(expected));
     return false;
   }
   *result = std::move(answer);

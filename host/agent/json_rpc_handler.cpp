@@ -3,9 +3,8 @@
 #include <exception>
 #include <memory>
 
-#include <ace/Log_Msg.h>
-
 #include "host/json_spirit/reader.h"
+#include "host/support/log.h"
 
 JSON_RPC_Params_Handler::~JSON_RPC_Params_Handler() = default;
 
@@ -23,13 +22,13 @@ int JSON_RPC_Handler::handle(JSON_RPC_Channel_var channel, const char* text, std
   json_spirit::Value json;
   std::string why;
   if (text == nullptr || !json_spirit::read({text, length}, json, &why)) {
-    ACE_ERROR((LM_ERROR, "%N:%l: JSON-RPC message is not JSON: %s.\n", why.c_str()));
+    QC_LOG_ERROR("JSON-RPC message is not JSON: %s.\n", why.c_str());
     return channel->send_error(JSON_RPC_PARSE_ERROR, json_spirit::Value(), "Parse error",
                                json_spirit::Value());
   }
   JSON_RPC_Object* obj = parse_json_rpc_object(json, &why);
   if (obj == nullptr) {
-    ACE_ERROR((LM_ERROR, "%N:%l: Invalid JSON-RPC message: %s.\n", why.c_str()));
+    QC_LOG_ERROR("Invalid JSON-RPC message: %s.\n", why.c_str());
     return channel->send_error(JSON_RPC_INVALID_REQUEST, json_spirit::Value(), "Invalid Request",
                                json_spirit::Value());
   }
@@ -70,10 +69,10 @@ int JSON_RPC_Thread_Handler::handle_object(JSON_RPC_Channel_var channel, JSON_RP
     }
     return handle_object_i(channel, obj);
   } catch (const std::exception& e) {
-    ACE_ERROR((LM_ERROR, "%N:%l: JSON-RPC handler failed, exception: %s.\n", e.what()));
+    QC_LOG_ERROR("JSON-RPC handler failed, exception: %s.\n", e.what());
     what = "Internal error";
   } catch (...) {
-    ACE_ERROR((LM_ERROR, "%N:%l: JSON-RPC handler failed with an unknown exception.\n"));
+    QC_LOG_ERROR("JSON-RPC handler failed with an unknown exception.\n");
     what = "Internal error";
   }
   return channel->send_error(JSON_RPC_INTERNAL_ERROR, request_id(obj), what, json_spirit::Value());

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <new>
 
-#include <ace/Log_Msg.h>
 #include <curl/curl.h>
 
 #include "host/http/curl_options.h"
@@ -13,6 +12,7 @@
 #include "host/http/http_method.h"
 #include "host/http/http_session.h"
 #include "host/http/http_session_factory.h"
+#include "host/support/log.h"
 #include "host/support/secure_memset.h"
 
 namespace {
@@ -56,10 +56,7 @@ bool HTTP_Connection::prepare(const HTTP_Request& request) {
   fresh_connection_ = request.fresh_connection();
   if (method_ != HTTP_METHOD_GET && method_ != HTTP_METHOD_POST) {
     fail(EINVAL);
-    ACE_ERROR((LM_ERROR,
-               "%N:%l: "
-               "Unsupported HTTP method %d for '%s'.\n",
-               method_, url_.c_str()));
+    QC_LOG_ERROR("Unsupported HTTP method %d for '%s'.\n", method_, url_.c_str());
     return false;
   }
   if (const std::string* length = request.headers().find("Content-Length")) {
@@ -68,10 +65,7 @@ bool HTTP_Connection::prepare(const HTTP_Request& request) {
     unsigned long long n = std::strtoull(length->c_str(), &end, 10);
     if (length->empty() || *end || errno || length->find('-') != std::string::npos) {
       fail(EINVAL);
-      ACE_ERROR((LM_ERROR,
-                 "%N:%l: "
-                 "Invalid Content-Length '%s' for '%s'.\n",
-                 length->c_str(), url_.c_str()));
+      QC_LOG_ERROR("Invalid Content-Length '%s' for '%s'.\n", length->c_str(), url_.c_str());
       return false;
     }
     length_declared_ = true;
@@ -80,10 +74,7 @@ bool HTTP_Connection::prepare(const HTTP_Request& request) {
   target_ = curl_make_url(session_->settings(), request.path(), request.query_string());
   if (!target_) {
     fail(EINVAL);
-    ACE_ERROR((LM_ERROR,
-               "%N:%l: "
-               "Invalid path or query string for '%s'.\n",
-               url_.c_str()));
+    QC_LOG_ERROR("Invalid path or query string for '%s'.\n", url_.c_str());
     return false;
   }
   if (!build_header_list(request)) return false;
@@ -104,10 +95,7 @@ bool HTTP_Connection::build_header_list(const HTTP_Request& request) {
         f.first.find(':') != std::string::npos) {
       curl_slist_free_all(list);
       fail(EINVAL);
-      ACE_ERROR((LM_ERROR,
-                 "%N:%l: "
-                 "Invalid header field '%s' for '%s'.\n",
-                 f.first.c_str(), url_.c_str()));
+      QC_LOG_ERROR("Invalid header field '%s' for '%s'.\n", f.first.c_str(), url_.c_str());
       return false;
     }
     // libcurl frames the body and counts its length itself.
@@ -121,10 +109,8 @@ bool HTTP_Connection::build_header_list(const HTTP_Request& request) {
   header_list_.reset(list);
   if (!ok) {
     fail(ENOMEM);
-    ACE_ERROR((LM_ERROR,
-               "%N:%l: "
-               "Failed to build the request head for '%s', errno=%d, %m.\n",
-               url_.c_str(), ENOMEM));
+    QC_LOG_ERROR("Failed to build the request head for '%s', errno=%d, %m.\n", url_.c_str(),
+                 ENOMEM);
   }
   return ok;
 }
@@ -132,10 +118,7 @@ bool HTTP_Connection::build_header_list(const HTTP_Request& request) {
 ssize_t HTTP_Connection::write(const void* data, std::size_t length) {
   if (state_ != State::HEAD_TAKEN) {
     fail(EINVAL);
-    ACE_ERROR((LM_ERROR,
-               "%N:%l: "
-               "Request body written after the exchange with '%s'.\n",
-               url_.c_str()));
+    QC_LOG_ERROR("Request body written after the exchange with '%s'.\n", url_.c_str());
     return -1;
   }
   std::size_t take = length;
@@ -150,10 +133,8 @@ ssize_t HTTP_Connection::write(const void* data, std::size_t length) {
     request_body_.append(static_cast<const char*>(data), take);
   } catch (const std::bad_alloc&) {
     fail(ENOMEM);
-    ACE_ERROR((LM_ERROR,
-               "%N:%l: "
-               "Failed to buffer the request body for '%s', errno=%d, %m.\n",
-               url_.c_str(), ENOMEM));
+    QC_LOG_ERROR("Failed to buffer the request body for '%s', errno=%d, %m.\n", url_.c_str(),
+                 ENOMEM);
     return -1;
   }
   return static_cast<ssize_t>(take);
@@ -216,20 +197,15 @@ int HTTP_Connection::on_progress(void* self, std::int64_t, std::int64_t down_now
 int HTTP_Connection::read_head(CGI_Response& response) {
   if (state_ != State::HEAD_TAKEN) {
     fail(EINVAL);
-    ACE_ERROR((LM_ERROR,
-               "%N:%l: "
-               "Response head of '%s' read twice.\n",
-               url_.c_str()));
+    QC_LOG_ERROR("Response head of '%s' read twice.\n", url_.c_str());
     return -1;
   }
   state_ = State::DONE;
   if (length_declared_ && request_body_.size() != declared_length_) {
     fail(EINVAL);
-    ACE_ERROR((LM_ERROR,
-               "%N:%l: "
-               "Request body for '%s' has %Q bytes, its Content-Length says %Q.\n",
-               url_.c_str(), static_cast<ACE_UINT64>(request_body_.size()),
-               static_cast<ACE_UINT64>(declared_length_)));
+    QC_LOG_ERROR("Request body for '%s' has %Q bytes, its Content-Length says %Q.\n", url_.c_str(),
+                 static_cast<ACE_UINT64>(request_body_.size()),
+                 static_cast<ACE_UINT64>(declared_length_));
     return -1;
   }
 
@@ -262,11 +238,8 @@ int HTTP_Connection::read_head(CGI_Response& response) {
     curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &os_errno);
     if (body_too_large_ || rc == CURLE_FILESIZE_EXCEEDED) {
       fail(EMSGSIZE);
-      ACE_ERROR((LM_ERROR,
-                 "%N:%l: "
-                 "Reply from '%s' exceeds %Q bytes, errno=%d, %m.\n",
-                 url_.c_str(), static_cast<ACE_UINT64>(HTTP_Session_Factory::MAX_BODY_SIZE),
-                 EMSGSIZE));
+      QC_LOG_ERROR("Reply from '%s' exceeds %Q bytes, errno=%d, %m.\n", url_.c_str(),
+                   static_cast<ACE_UINT64>(HTTP_Session_Factory::MAX_BODY_SIZE), EMSGSIZE);
       return -1;
     }
     // libcurl's own clock says whether the whole exchange's time ran out
@@ -276,21 +249,18 @@ int HTTP_Connection::read_head(CGI_Response& response) {
     curl_easy_getinfo(easy, CURLINFO_TOTAL_TIME_T, &took);
     if (rc == CURLE_OPERATION_TIMEDOUT && took >= curl_off_t{deadline} * 1000000 - 10000) {
       fail(ETIMEDOUT);
-      ACE_ERROR(
-          (LM_ERROR,
-           "%N:%l: "
-           "HTTP exchange with '%s' failed: it ran out of time (%d s, the longest an exchange "
-           "may take), errno=%d, %m.\n",
-           url_.c_str(), deadline, ETIMEDOUT));
+      QC_LOG_ERROR(
+          "HTTP exchange with '%s' failed: it ran out of time (%d s, the longest an exchange "
+          "may take), errno=%d, %m.\n",
+          url_.c_str(), deadline, ETIMEDOUT);
       return -1;
     }
     if (stalled_) {
       fail(ETIMEDOUT);
-      ACE_ERROR((LM_ERROR,
-                 "%N:%l: "
-                 "HTTP exchange with '%s' failed: no data moved within the time-out, errno=%d, "
-                 "%m.\n",
-                 url_.c_str(), ETIMEDOUT));
+      QC_LOG_ERROR(
+          "HTTP exchange with '%s' failed: no data moved within the time-out, errno=%d, "
+          "%m.\n",
+          url_.c_str(), ETIMEDOUT);
       return -1;
     }
     const int error = curl_errno(rc, os_errno);
@@ -303,10 +273,7 @@ int HTTP_Connection::read_head(CGI_Response& response) {
         (!proxy_password.empty() && std::strstr(why, proxy_password.c_str())))
       why = curl_easy_strerror(CURLcode(rc));
     fail(error);
-    ACE_ERROR((LM_ERROR,
-               "%N:%l: "
-               "HTTP exchange with '%s' failed: %s, errno=%d, %m.\n",
-               url_.c_str(), why, error));
+    QC_LOG_ERROR("HTTP exchange with '%s' failed: %s, errno=%d, %m.\n", url_.c_str(), why, error);
     return -1;
   }
 
@@ -319,10 +286,8 @@ int HTTP_Connection::read_head(CGI_Response& response) {
       response.headers().add(h->name, h->value);
   } catch (const std::bad_alloc&) {
     fail(ENOMEM);
-    ACE_ERROR((LM_ERROR,
-               "%N:%l: "
-               "Failed to store the response head of '%s', errno=%d, %m.\n",
-               url_.c_str(), ENOMEM));
+    QC_LOG_ERROR("Failed to store the response head of '%s', errno=%d, %m.\n", url_.c_str(),
+                 ENOMEM);
     return -1;
   }
   response.status(static_cast<int>(status));

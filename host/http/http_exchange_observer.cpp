@@ -3,7 +3,7 @@
 #include <memory>
 #include <mutex>
 
-#include <ace/Log_Msg.h>
+#include "host/support/log.h"
 
 namespace {
 
@@ -31,9 +31,6 @@ void notify_http_exchange(const HTTP_Exchange_Outcome& outcome) noexcept {
   try {
     (*observer)(outcome);
   } catch (const std::exception& e) {
-    ACE_ERROR((LM_ERROR,
-               "%N:%l: "
-               "The HTTP exchange observer failed, exception: %s.\n",
-               e.what()));
+    QC_LOG_ERROR("The HTTP exchange observer failed, exception: %s.\n", e.what());
   }
 }

@@ -3,10 +3,9 @@
 #include <cerrno>
 #include <new>
 
-#include <ace/Log_Msg.h>
-
 #include "host/http/http_connection_pool.h"
 #include "host/http/http_session_factory.h"
+#include "host/support/log.h"
 
 HTTP_Session::HTTP_Session(Key, HTTP_Session_Settings settings)
     : settings_(std::move(settings)), pool_key_(http_pool_key(settings_)) {}
@@ -49,10 +48,8 @@ HTTP_Connection_var HTTP_Session::send(const HTTP_Request& request, CGI_Response
   }
   if (!conn) {
     errno = ENOMEM;
-    ACE_ERROR((LM_ERROR,
-               "%N:%l: "
-               "Failed to open a connection to '%s', errno=%d, %m.\n",
-               HTTP_Session_URL(shared_from_this(), request).c_str(), ENOMEM));
+    QC_LOG_ERROR("Failed to open a connection to '%s', errno=%d, %m.\n",
+                 HTTP_Session_URL(shared_from_this(), request).c_str(), ENOMEM);
     return conn;
   }
   if (!conn->prepare(request)) return HTTP_Connection_var();

@@ -3,10 +3,10 @@
 #include <cerrno>
 #include <new>
 
-#include <ace/Log_Msg.h>
 #include <curl/curl.h>
 
 #include "host/http/curl_options.h"
+#include "host/support/log.h"
 
 namespace {
 
@@ -26,19 +26,15 @@ bool connect_once(const HTTP_Session_Settings& settings) {
   if (easy) curl_easy_getinfo(easy.get(), CURLINFO_OS_ERRNO, &os_errno);
   const int error = curl_errno(rc, os_errno);
   errno = error;
-  ACE_ERROR((LM_ERROR,
-             "%N:%l: "
-             "Failed to connect to '%s': %s, errno=%d, %m.\n",
-             url.c_str(), *error_buffer ? error_buffer : curl_easy_strerror(CURLcode(rc)), error));
+  QC_LOG_ERROR("Failed to connect to '%s': %s, errno=%d, %m.\n", url.c_str(),
+               *error_buffer ? error_buffer : curl_easy_strerror(CURLcode(rc)), error);
   return false;
 }
 
 HTTP_Session_var out_of_memory(const std::string& host, unsigned short port) {
   errno = ENOMEM;
-  ACE_ERROR((LM_ERROR,
-             "%N:%l: "
-             "Failed to create HTTP session for '%s' port %u, errno=%d, %m.\n",
-             host.c_str(), static_cast<unsigned>(port), ENOMEM));
+  QC_LOG_ERROR("Failed to create HTTP session for '%s' port %u, errno=%d, %m.\n", host.c_str(),
+               static_cast<unsigned>(port), ENOMEM);
   return HTTP_Session_var();
 }
 
@@ -90,10 +86,8 @@ HTTP_Session_var HTTP_Session_Factory::create(HTTP_Session_Settings s, bool conn
       unusable = "not a valid host name or address";
     }
     if (unusable) {
-      ACE_ERROR((LM_ERROR,
-                 "%N:%l: "
-                 "Failed to create HTTP session for '%s' port %u: %s.\n",
-                 host.c_str(), static_cast<unsigned>(port), unusable));
+      QC_LOG_ERROR("Failed to create HTTP session for '%s' port %u: %s.\n", host.c_str(),
+                   static_cast<unsigned>(port), unusable);
       return HTTP_Session_var();
     }
     if (connect_now && !connect_once(s)) return HTTP_Session_var();

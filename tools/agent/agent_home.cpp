@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include <ace/Log_Msg.h>
 #include <openssl/rand.h>
 
 #include "host/agent/host_manager.h"
@@ -10,6 +9,7 @@
 #include "host/crypto/rsa_key.h"
 #include "host/json_spirit/reader.h"
 #include "host/json_spirit/writer.h"
+#include "host/support/log.h"
 #include "tools/agent/files.h"
 
 namespace {
@@ -164,7 +164,7 @@ bool Agent_Home::environment(const std::string& uuid, json_spirit::Object& setti
   Environments envs;
   std::string error;
   if (!read_store(envs, error)) {
-    ACE_ERROR((LM_ERROR, "%N:%l: Cannot read the environments: %s.\n", error.c_str()));
+    QC_LOG_ERROR("Cannot read the environments: %s.\n", error.c_str());
     return false;
   }
   auto it = envs.find(uuid);

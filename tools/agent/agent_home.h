@@ -5,7 +5,7 @@
 #include <string>
 
 #include "host/json_spirit/value.h"
-#include "support/secure_string.h"
+#include "host/support/secure_string.h"
 
 // The demo host's home folder: its RSA key pair (host_key.pem, generated on
 // first use), the environments it knows (environments.json: uuid to the

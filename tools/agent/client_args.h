@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "support/secure_string.h"
+#include "host/support/secure_string.h"
 #include "tools/agent/arg_reader.h"
 #include "tools/agent/common_options.h"
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <sys/types.h>
 
-#include "support/secure_string.h"
+#include "host/support/secure_string.h"
 
 // Small file helpers for the agent's home folder and the files it is given.
 // Each returns false with the reason in `error` (one line, naming the path).

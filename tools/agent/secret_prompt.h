@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "support/secure_string.h"
+#include "host/support/secure_string.h"
 
 // Asks for a secret on the terminal `fd` (standard input): `question` on
 // standard error, then one line read with echo off into `secret` (wiped

@@ -12,7 +12,7 @@
 #include <boost/beast/http/message.hpp>
 #include <boost/beast/http/string_body.hpp>
 
-#include "support/secure_string.h"
+#include "host/support/secure_string.h"
 
 typedef struct ssl_ctx_st SSL_CTX;
 struct Http_Server_State;

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "support/secure_string.h"
+#include "host/support/secure_string.h"
 
 // The address of a running `serve`, with its access token, kept for the
 // administrator in the home folder (file "serve-url", mode 0600): a

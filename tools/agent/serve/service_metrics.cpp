@@ -6,7 +6,7 @@
 #include <unistd.h>
 
 #include "host/agent/json_rpc_object.h"
-#include "support/log.h"
+#include "host/support/log.h"
 #include "tools/agent/agent_host.h"
 
 namespace {

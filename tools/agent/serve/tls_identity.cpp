@@ -9,7 +9,7 @@
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 
-#include "support/secure_string.h"
+#include "host/support/secure_string.h"
 #include "tools/agent/files.h"
 
 namespace {
