@@ -5,9 +5,8 @@
 #include "host/json_spirit/writer.h"
 #include "tools/agent/command_entry.h"
 #include "tools/agent/commands.h"
-#include "tools/agent/failure_hint.h"
 #include "tools/agent/host_session.h"
-#include "tools/agent/request_log.h"
+#include "tools/agent/login_outcome.h"
 #include "tools/agent/settings_args.h"
 #include "tools/agent/terminal_text.h"
 
@@ -47,18 +46,10 @@ std::string text_of(const json_spirit::Object& s, const char* key) {
 // The login test of settings about to be kept; on failure its cause is
 // printed, and that nothing was kept.
 bool login_passes(Host_Session& session, const json_spirit::Object& settings) {
-  Request_Log log;
-  const json_spirit::Value answer = session.host().request(Agent_Host::LOGIN_METHOD, settings);
-  std::string failed = answer_error(answer), reason = answer_reason(answer);
-  if (failed.empty()) {
-    const json_spirit::Object& outcome = answer.get_obj().at("result").get_obj();
-    if (outcome.count("status") && outcome.at("status") == json_spirit::Value(true)) return true;
-    failed = outcome.count("message") && outcome.at("message").type() == json_spirit::str_type
-                 ? outcome.at("message").get_str()
-                 : "no reason given";
-    reason = failure_reason(failure_cause(log.lines()));
-  }
-  command_fail("env", EXIT_FAILED, "the login test failed: " + failed);
+  const Login_Outcome test = test_login(session.host(), settings);
+  if (test.failed.empty()) return true;
+  const std::string reason = test.refused ? failure_reason(test.cause) : answer_reason(test.answer);
+  command_fail("env", EXIT_FAILED, "the login test failed: " + test.failed);
   if (!reason.empty()) command_fail("env", EXIT_FAILED, reason);
   command_fail("env", EXIT_FAILED,
                "nothing was kept; --no-test keeps settings without the test (for a platform not "
@@ -87,11 +78,9 @@ int env(Command_Context& c) {
   const std::vector<std::string>& words = a.words();
   const std::string& verb = words[0];
   std::string error;
-  Settings_Args read;
-  // Settings come read before the home was opened; none means some are missing.
-  if (verb == "add" && !c.settings && !read_settings_args(a, read, error))
-    return c.fail(EXIT_BAD_USAGE, error);
-  const Settings_Args& given = c.settings ? *c.settings : read;
+  // Settings were read before the home was opened; an add without any gets
+  // the line that reading none of them gives.
+  if (verb == "add" && !c.settings) return c.fail(EXIT_BAD_USAGE, "--access-key-id is missing");
   // Settings are tested through the plug-in before they are kept.
   const bool test = verb == "add" && !a.has("--no-test");
   Host_Session& session = *c.session;
@@ -100,7 +89,8 @@ int env(Command_Context& c) {
 
   if (verb == "add") {
     json_spirit::Object settings;
-    if (!settings_from_args(given, home, settings, error)) return c.fail(EXIT_BAD_USAGE, error);
+    if (!settings_from_args(*c.settings, home, settings, error))
+      return c.fail(EXIT_BAD_USAGE, error);
     const std::string uuid = a.value("--uuid", new_uuid());
     if (uuid.empty()) return c.fail(EXIT_FAILED, "cannot make a uuid");
     if (!settings_within_limits(uuid, settings, true, error)) return c.fail(EXIT_BAD_USAGE, error);

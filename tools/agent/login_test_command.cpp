@@ -5,9 +5,8 @@
 #include "host/json_spirit/writer.h"
 #include "tools/agent/command_entry.h"
 #include "tools/agent/commands.h"
-#include "tools/agent/failure_hint.h"
 #include "tools/agent/host_session.h"
-#include "tools/agent/request_log.h"
+#include "tools/agent/login_outcome.h"
 #include "tools/agent/settings_args.h"
 #include "tools/agent/terminal_text.h"
 
@@ -43,16 +42,13 @@ int login_test(Command_Context& c) {
     return c.fail(EXIT_FAILED, "no environment " + c.args.words()[0]);
   }
 
-  Request_Log log;
-  const json_spirit::Value answer = session.host().request(Agent_Host::LOGIN_METHOD, settings);
-  if (!answer_error(answer).empty()) return answer_fail("login-test", answer);
-  const json_spirit::Value& result = answer.get_obj().at("result");
+  const Login_Outcome test = test_login(session.host(), settings);
+  if (!test.failed.empty() && !test.refused) return answer_fail("login-test", test.answer);
+  const json_spirit::Value& result = test.answer.get_obj().at("result");
   std::printf("%s\n", printable_json(json_spirit::JSON_Dump(result, true).str()).c_str());
-  const bool ok = result.type() == json_spirit::obj_type && result.get_obj().count("status") &&
-                  result.get_obj().at("status") == json_spirit::Value(true);
-  if (ok) return EXIT_OK;
+  if (test.failed.empty()) return EXIT_OK;
   // The plug-in's answer is printed as it is; why it failed comes after.
-  const std::string reason = failure_reason(failure_cause(log.lines()));
+  const std::string reason = failure_reason(test.cause);
   if (!reason.empty()) c.fail(EXIT_FAILED, reason);
   return EXIT_FAILED;
 }

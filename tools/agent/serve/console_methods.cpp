@@ -3,10 +3,8 @@
 #include <string>
 
 #include "host/json_spirit/object_get.h"
-#include "support/secure_string.h"
-#include "tools/agent/failure_hint.h"
-#include "tools/agent/host_session.h"
-#include "tools/agent/request_log.h"
+#include "host/support/secure_string.h"
+#include "tools/agent/login_outcome.h"
 #include "tools/agent/settings_args.h"
 
 namespace {
@@ -84,21 +82,12 @@ Value add_environment(Agent_Host& host, Agent_Home& home, const JSON_RPC_Request
     return json_rpc_error(request.id(), JSON_RPC_INTERNAL_ERROR, "Internal error: " + error);
   const std::string same = same_settings_as(kept, uuid, settings);
   if (tested(p)) {
-    Request_Log log;
-    const Value answer = host.request(Agent_Host::LOGIN_METHOD, settings, request.id());
-    std::string why = answer_error(answer);
-    if (why.empty()) {
-      const Object& outcome = answer.get_obj().at("result").get_obj();
-      if (outcome.count("status") && outcome.at("status") != Value(true))
-        why = outcome.count("message") && outcome.at("message").type() == json_spirit::str_type
-                  ? outcome.at("message").get_str()
-                  : "no reason given";
-    }
-    if (!why.empty()) {
+    Login_Outcome test = test_login(host, settings, request.id());
+    if (!test.failed.empty()) {
       Value failed =
           json_rpc_error(request.id(), JSON_RPC_INTERNAL_ERROR,
-                         "Internal error: the login test failed, nothing was kept: " + why);
-      failed.get_obj()["error"].get_obj()["data"] = failure_cause(log.lines());
+                         "Internal error: the login test failed, nothing was kept: " + test.failed);
+      failed.get_obj()["error"].get_obj()["data"] = std::move(test.cause);
       return failed;
     }
   }
@@ -127,19 +116,15 @@ Value test_environment(Agent_Host& host, const Agent_Home& home, const JSON_RPC_
     return invalid(request, "uuid is missing");
   Object settings;
   if (!home.environment(uuid, settings)) return invalid(request, "no environment " + uuid);
-  Request_Log log;
-  Value answer = host.request(Agent_Host::LOGIN_METHOD, settings, request.id());
+  Login_Outcome test = test_login(host, settings, request.id());
   // A failed test is a result: the cause goes beside its message.
-  if (answer.type() != json_spirit::obj_type) return answer;
-  auto result = answer.get_obj().find("result");
-  if (result != answer.get_obj().end() && result->second.type() == json_spirit::obj_type) {
-    Object& outcome = result->second.get_obj();
-    if (outcome.count("status") && outcome.at("status") == Value(false)) {
-      for (auto& [key, value] : failure_cause(log.lines()))
-        outcome[key] = std::move(value);
-    }
+  if (test.refused) {
+    Value& result = test.answer.get_obj()["result"];
+    if (result.type() == json_spirit::obj_type)
+      for (auto& [key, value] : test.cause)
+        result.get_obj()[key] = std::move(value);
   }
-  return answer;
+  return std::move(test.answer);
 }
 
 }  // namespace
