@@ -60,12 +60,12 @@ const char* const TREE_EXAMPLE =
 // Sends one list request; prints the error line and its reason and gives
 // null on failure.
 Value list_request(const char* command, Host_Session& session, Object params) {
-  const Value answer = session.host().request(Agent_Host::LIST_METHOD, params);
+  Value answer = session.host().request(Agent_Host::LIST_METHOD, params);
   if (!answer_error(answer).empty()) {
     answer_fail(command, answer);
     return Value();
   }
-  return answer.get_obj().at("result");
+  return std::move(answer.get_obj()["result"]);
 }
 
 // An environment the home does not keep is named before anything is sent.

@@ -45,6 +45,7 @@ Tree_Walker::Tree_Walker(Host_Session& session, std::string uuid, std::string vi
     : session_(session),
       uuid_(std::move(uuid)),
       view_(std::move(view)),
+      list_view_(qingcloud::list_name_to_view(view_.c_str())),
       depth_(depth),
       jobs_(jobs) {}
 
@@ -77,7 +78,7 @@ int Tree_Walker::walk() {
   const Value& zones = answer(*top_);
   if (zones.is_null()) return EXIT_FAILED;
   print_level(*top_, 0);
-  if (view_ == "recovery") walk_users(zones);
+  if (list_view_ == qingcloud::VIEW_RECOVERY) walk_users(zones);
   return failures_ == 0 ? EXIT_OK : EXIT_FAILED;
 }
 
@@ -150,8 +151,7 @@ std::vector<Tree_Walker::Expansion*> Tree_Walker::plan(Expansion& e) {
   for (std::size_t i = 0; i < nodes.size(); ++i) {
     const std::string type = member(nodes[i], "type");
     if (e.level + 1 > depth_ ||
-        !qingcloud::client_expands(qingcloud::list_name_to_view(view_.c_str()),
-                                   qingcloud::list_name_to_type(type.c_str()))) {
+        !qingcloud::client_expands(list_view_, qingcloud::list_name_to_type(type.c_str()))) {
       e.children.emplace_back();
       continue;
     }
@@ -159,7 +159,7 @@ std::vector<Tree_Walker::Expansion*> Tree_Walker::plan(Expansion& e) {
     place.push_back(static_cast<int>(i));
     add(std::move(place), e.level + 1, type, member(nodes[i], "moid"), member(nodes[i], "zone"));
   }
-  if (e.type.empty() && view_ == "recovery") {
+  if (e.type.empty() && list_view_ == qingcloud::VIEW_RECOVERY) {
     // The users come after the zones' branches.
     auto users = std::make_unique<Expansion>();
     users->place = {static_cast<int>(nodes.size())};

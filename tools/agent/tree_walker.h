@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/host_info.h"
 #include "host/json_spirit/value.h"
 #include "tools/agent/handler_pool.h"
 #include "tools/agent/host_session.h"
@@ -58,6 +59,7 @@ class Tree_Walker {
   Host_Session& session_;
   std::string uuid_;
   std::string view_;
+  qingcloud::List_View list_view_;  // view_, read once
   int depth_;
   int jobs_;
   int failures_ = 0;  // the printer's alone
