@@ -1,14 +1,28 @@
 #include "tools/agent/agent_host.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-
-#include <ace/Log_Msg.h>
 
 #include "host/agent/global_json_rpc.h"
 #include "host/json_spirit/reader.h"
+#include "host/support/log.h"
 #include "tools/agent/failure_hint.h"
+
+namespace {
+
+// A batch's answers, one for each request and none for its notifications
+// (whose answer is null); null when there are none.
+template <typename Answer>
+json_spirit::Value answers_of(const json_spirit::Array& batch, Answer answer_one) {
+  json_spirit::Array answers;
+  for (const json_spirit::Value& one : batch) {
+    json_spirit::Value answer = answer_one(one);
+    if (!answer.is_null()) answers.push_back(std::move(answer));
+  }
+  if (answers.empty()) return json_spirit::Value();
+  return answers;
+}
+
+}  // namespace
 
 json_spirit::Value json_rpc_error(const json_spirit::Value& id, int code,
                                   const std::string& message) {
@@ -59,8 +73,7 @@ bool Agent_Host::start(const Agent_Home& home, const std::string& plugin_path, s
 }
 
 void Agent_Host::add_method(const std::string& name, Host_Method method, Reach reaches_platform) {
-  methods_[name] = std::move(method);
-  if (reaches_platform) platform_methods_[name] = std::move(reaches_platform);
+  methods_[name] = {std::move(method), std::move(reaches_platform)};
 }
 
 bool Agent_Host::reaches_platform(const json_spirit::Value& message) const {
@@ -72,10 +85,11 @@ bool Agent_Host::reaches_platform(const json_spirit::Value& message) const {
   }
   const std::string method = served_method(message);
   if (handler_for(method) != nullptr) return true;
-  const auto reach = platform_methods_.find(method);
-  if (reach == platform_methods_.end()) return false;
+  const auto own = methods_.find(method);
+  if (own == methods_.end() || !own->second.reaches_platform) return false;
   const auto params = message.get_obj().find("params");
-  return reach->second(params == message.get_obj().end() ? json_spirit::Value() : params->second);
+  return own->second.reaches_platform(params == message.get_obj().end() ? json_spirit::Value()
+                                                                        : params->second);
 }
 
 json_spirit::Value Agent_Host::busy_answer(const json_spirit::Value& message,
@@ -87,13 +101,7 @@ json_spirit::Value Agent_Host::busy_answer(const json_spirit::Value& message,
     return json_rpc_error(id->second, JSON_RPC_INTERNAL_ERROR, "Internal error: " + why);
   };
   if (message.type() != json_spirit::array_type) return one(message);
-  json_spirit::Array answers;
-  for (const json_spirit::Value& request : message.get_array()) {
-    json_spirit::Value answer = one(request);
-    if (!answer.is_null()) answers.push_back(std::move(answer));
-  }
-  if (answers.empty()) return json_spirit::Value();
-  return answers;
+  return answers_of(message.get_array(), one);
 }
 
 JSON_RPC_Handler* Agent_Host::handler_for(const std::string& method) const {
@@ -149,13 +157,7 @@ json_spirit::Value Agent_Host::handle_message(const json_spirit::Value& message)
         json_spirit::Value(), JSON_RPC_INVALID_REQUEST,
         "Invalid Request: a batch holds at most " + std::to_string(MAX_BATCH) + " requests");
   }
-  json_spirit::Array answers;
-  for (const json_spirit::Value& one : batch) {
-    json_spirit::Value answer = handle_json(one);
-    if (!answer.is_null()) answers.push_back(std::move(answer));
-  }
-  if (answers.empty()) return json_spirit::Value();
-  return answers;
+  return answers_of(batch, [this](const json_spirit::Value& one) { return handle_json(one); });
 }
 
 std::string Agent_Host::served_method(const json_spirit::Value& message) const {
@@ -196,12 +198,11 @@ json_spirit::Value Agent_Host::answer_json(const json_spirit::Value& message) {
   if (auto own = methods_.find(request.method()); own != methods_.end()) {
     try {
       Request_Log log;
-      json_spirit::Value answer = with_cause(own->second(request), log);
+      json_spirit::Value answer = with_cause(own->second.answer(request), log);
       if (parsed->kind() == JSON_RPC_Object::KIND_NOTIFICATION) return json_spirit::Value();
       return answer;
     } catch (const std::exception& e) {
-      ACE_ERROR((LM_ERROR, "%N:%l: Host method '%s' failed, exception: %s.\n",
-                 request.method().c_str(), e.what()));
+      QC_LOG_ERROR("Host method '%s' failed, exception: %s.\n", request.method().c_str(), e.what());
       return json_rpc_error(request.id(), JSON_RPC_INTERNAL_ERROR, "Internal error");
     }
   }

@@ -83,8 +83,11 @@ class Agent_Host {
   JSON_RPC_Handler* login_ = nullptr;
   JSON_RPC_Handler_Exterminator gobble_login_ = nullptr;
   bool serving_query_ = false;
-  std::map<std::string, Host_Method> methods_;
-  std::map<std::string, Reach> platform_methods_;
+  struct Own_Method {
+    Host_Method answer;
+    Reach reaches_platform;  // none: it never does
+  };
+  std::map<std::string, Own_Method> methods_;
   Request_Observer* observer_ = nullptr;
 };
 

@@ -47,26 +47,6 @@ bool add_param(const std::string& arg, json_spirit::Object& params, std::string&
 
 }  // namespace
 
-bool parse_port(const std::string& text, unsigned short& port) {
-  if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos)
-    return false;
-  const unsigned long n = std::strtoul(text.c_str(), nullptr, 10);
-  if (n == 0 || n > 65535) return false;
-  port = static_cast<unsigned short>(n);
-  return true;
-}
-
-bool choose_tls(bool ssl_given, bool no_ssl_given, bool& ssl, unsigned short& port,
-                std::string& error) {
-  if (ssl_given && no_ssl_given) {
-    error = "--ssl and --no-ssl exclude each other";
-    return false;
-  }
-  ssl = !no_ssl_given;
-  if (port == 0) port = ssl ? 443 : 80;
-  return true;
-}
-
 bool parse_call_args(const Arg_Reader& a, Call_Options& o, std::string& error) {
   if (!read_connection(a, o.connection, error)) return false;
   o.boss = a.has("--boss");

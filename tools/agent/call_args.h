@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include "host/json_spirit/value.h"
-#include "support/secure_string.h"
+#include "host/support/secure_string.h"
 #include "tools/agent/arg_reader.h"
 #include "tools/agent/common_options.h"
 
@@ -15,16 +15,6 @@ struct Call_Options {
   bool boss = false;           // POST to "/boss2/" instead of GET to "/iaas/"
   json_spirit::Object params;  // "action" and the parameters of the call
 };
-
-// A TCP port from the command line: 1 to 65535, digits only.
-bool parse_port(const std::string& text, unsigned short& port);
-
-// The transport towards the platform, one rule for every command: TLS unless
-// --no-ssl is given (--ssl is taken, and changes nothing); then `port`, when
-// --port left it 0, is 443, or 80 without TLS.  False when both flags are
-// given.
-bool choose_tls(bool ssl_given, bool no_ssl_given, bool& ssl, unsigned short& port,
-                std::string& error);
 
 // Reads call's arguments.  False with the problem in `error` (one line, no
 // trailing period) when they cannot be used.

@@ -1,14 +1,9 @@
 #include "tools/agent/call_command.h"
 
-#include <cstring>
-#include <exception>
 #include <string>
-#include <unistd.h>
 
 #include "api/api_error.h"
 #include "api/qingcloud_session.h"
-#include "host/http/http_proxy.h"
-#include "host/http/http_tls_context.h"
 #include "host/json_spirit/writer.h"
 #include "tools/agent/call_args.h"
 #include "tools/agent/command_entry.h"

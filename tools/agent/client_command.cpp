@@ -1,19 +1,14 @@
 // qingcloud-agent client: one operation of the library's back-office or
 // infrastructure client per run, for operators.
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <exception>
 #include <fstream>
 #include <set>
 #include <string>
-#include <unistd.h>
 
 #include "api/api_error.h"
 #include "api/boss2_client.h"
 #include "api/iaas_client.h"
-#include "host/http/http_tls_context.h"
 #include "host/json_spirit/reader.h"
 #include "host/json_spirit/writer.h"
 #include "tools/agent/call_args.h"

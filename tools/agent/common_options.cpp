@@ -1,11 +1,11 @@
 #include "tools/agent/common_options.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <unistd.h>
 
 #include "host/http/http_tls_context.h"
-#include "tools/agent/call_args.h"
 
 namespace {
 
@@ -65,6 +65,35 @@ std::string group_usage(unsigned groups) {
   return text;
 }
 
+bool parse_port(const std::string& text, unsigned short& port) {
+  if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos)
+    return false;
+  const unsigned long n = std::strtoul(text.c_str(), nullptr, 10);
+  if (n == 0 || n > 65535) return false;
+  port = static_cast<unsigned short>(n);
+  return true;
+}
+
+bool choose_tls(bool ssl_given, bool no_ssl_given, bool& ssl, unsigned short& port,
+                std::string& error) {
+  if (ssl_given && no_ssl_given) {
+    error = "--ssl and --no-ssl exclude each other";
+    return false;
+  }
+  ssl = !no_ssl_given;
+  if (port == 0) port = ssl ? 443 : 80;
+  return true;
+}
+
+bool read_port_and_tls(const Arg_Reader& args, unsigned short& port, bool& ssl,
+                       std::string& error) {
+  if (args.has("--port") && !parse_port(args.value("--port"), port)) {
+    error = "--port wants a number from 1 to 65535, not '" + args.value("--port") + "'";
+    return false;
+  }
+  return choose_tls(args.has("--ssl"), args.has("--no-ssl"), ssl, port, error);
+}
+
 bool read_connection(const Arg_Reader& args, Connection& c, std::string& error) {
   c.host = args.value("--host");
   c.ca_file = args.value("--ca-file");
@@ -72,11 +101,7 @@ bool read_connection(const Arg_Reader& args, Connection& c, std::string& error) 
   c.secret_file = args.value("--secret-file");
   const std::string key_id = args.value("--access-key-id");
   c.access_key_id.assign(key_id.data(), key_id.size());
-  if (args.has("--port") && !parse_port(args.value("--port"), c.port)) {
-    error = "--port wants a number from 1 to 65535, not '" + args.value("--port") + "'";
-    return false;
-  }
-  return choose_tls(args.has("--ssl"), args.has("--no-ssl"), c.ssl, c.port, error);
+  return read_port_and_tls(args, c.port, c.ssl, error);
 }
 
 bool use_ca_file(const std::string& ca_file, std::string& error) {

@@ -31,6 +31,20 @@ struct Connection {
   std::string secret_file;
 };
 
+// A TCP port from the command line: 1 to 65535, digits only.
+bool parse_port(const std::string& text, unsigned short& port);
+
+// The transport towards the platform, one rule for every command: TLS unless
+// --no-ssl is given (--ssl is taken, and changes nothing); then `port`, when
+// --port left it 0, is 443, or 80 without TLS.  False when both flags are
+// given.
+bool choose_tls(bool ssl_given, bool no_ssl_given, bool& ssl, unsigned short& port,
+                std::string& error);
+
+// --port, --ssl and --no-ssl of `args`, by those rules; false with the
+// problem in `error`.
+bool read_port_and_tls(const Arg_Reader& args, unsigned short& port, bool& ssl, std::string& error);
+
 // Reads the CONNECTION_OPTIONS of `args`; false with the problem in `error`.
 bool read_connection(const Arg_Reader& args, Connection& connection, std::string& error);
 

@@ -1,16 +1,11 @@
 #include "tools/agent/host_session.h"
 
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
-#include <unistd.h>
 
-#include "host/http/http_tls_context.h"
 #include "tools/agent/common_options.h"
 #include "tools/agent/home_owner.h"
 #include "tools/agent/plugin_loader.h"
 #include "tools/agent/proxy_choice.h"
-#include "tools/agent/terminal_text.h"
 
 bool Host_Session::open(const Arg_Reader& args, bool with_plugin, std::string& error) {
   if (!args.has("--verbose"))
@@ -43,12 +38,7 @@ std::string failure_reason(const json_spirit::Object& cause) {
       log->second.get_array().empty() ||
       log->second.get_array().back().type() != json_spirit::str_type)
     return std::string();
-  std::string line = log->second.get_array().back().get_str();
-  // "dir/file.cpp:123: text." -> "text"
-  const std::size_t colon = line.find(": ");
-  if (colon != std::string::npos && line.rfind(':', colon - 1) != std::string::npos &&
-      line.find(' ') > colon)
-    line.erase(0, colon + 2);
+  std::string line = without_location(log->second.get_array().back().get_str());
   if (!line.empty() && line.back() == '.') line.pop_back();
   return line;
 }

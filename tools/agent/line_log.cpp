@@ -24,16 +24,6 @@ int syslog_priority(unsigned long type) {
   return 7;
 }
 
-// The text as one line, escaped as every other output is (control
-// characters, line breaks among them, C1 and stray bytes); a final line
-// break dropped.
-std::string one_line(const char* text) {
-  std::string_view in(text);
-  while (!in.empty() && (in.back() == '\n' || in.back() == '\r'))
-    in.remove_suffix(1);
-  return printable(in);
-}
-
 }  // namespace
 
 bool is_journal_stream(int fd, const char* journal_stream) {
@@ -51,7 +41,7 @@ Line_Log::Line_Log(int fd, bool journal) : fd_(fd), journal_(journal) {}
 ssize_t Line_Log::log(ACE_Log_Record& record) {
   std::string line;
   if (journal_) line = "<" + std::to_string(syslog_priority(record.type())) + ">";
-  line += one_line(record.msg_data());
+  line += printable_line(record.msg_data());
   line += '\n';
   // One write a line, so that lines of several threads do not mix.
   for (std::size_t done = 0; done < line.size();) {

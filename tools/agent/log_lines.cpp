@@ -7,9 +7,6 @@
 
 #include "tools/agent/terminal_text.h"
 
-namespace {
-
-// "file.cpp:123: text" -> "text"; an emergency line keeps its own form.
 std::string without_location(const std::string& line) {
   const std::size_t colon = line.find(':');
   if (colon == std::string::npos || line.find(' ') < colon) return line;
@@ -20,8 +17,6 @@ std::string without_location(const std::string& line) {
   }
   return line.substr(after + 2);
 }
-
-}  // namespace
 
 Log_Lines::Log_Lines(bool echo) : echo_(echo) {}
 

@@ -7,6 +7,10 @@
 
 #include "host/agent/log_backend.h"
 
+// A logged line without its source location: "file.cpp:123: text" ->
+// "text"; an emergency line keeps its own form.
+std::string without_location(const std::string& line);
+
 // While one lives, the lines that ACE logs are kept here instead of printed,
 // so that a command can tell what went wrong in one line of its own.  Only
 // the last MAX_LINES lines are kept (ACE cuts each at ACE_MAXLOGMSGLEN), so

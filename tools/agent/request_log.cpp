@@ -30,9 +30,6 @@ std::vector<std::string> Request_Log::lines() const {
 void Request_Log::log(ACE_Log_Record& record) {
   if (outer_) outer_->log(record);
   if ((record.type() & WARNING_AND_ABOVE) == 0) return;
-  std::string_view text = record.msg_data();
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
-    text.remove_suffix(1);
   if (lines_.size() == MAX_LINES) lines_.pop_front();
-  lines_.push_back(printable(text));
+  lines_.push_back(printable_line(record.msg_data()));
 }

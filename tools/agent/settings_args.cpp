@@ -43,12 +43,7 @@ bool read_settings_args(const Arg_Reader& args, Settings_Args& read, std::string
   if (!error.empty() || !check_host(read.boss_host, "--boss-host", error) ||
       !check_host(read.api_host, "--api-host", error))
     return false;
-  if (args.has("--port") && !parse_port(args.value("--port"), read.port)) {
-    error = "--port wants a number from 1 to 65535, not '" + args.value("--port") + "'";
-    return false;
-  }
-  if (!choose_tls(args.has("--ssl"), args.has("--no-ssl"), read.ssl, read.port, error))
-    return false;
+  if (!read_port_and_tls(args, read.port, read.ssl, error)) return false;
   return load_secret(
       args.value("--secret-file"), [](const char* n) { return std::getenv(n); }, read.secret,
       error);

@@ -163,6 +163,12 @@ std::string printable(std::string_view text) {
   return filtered<Line_Rule>(text, first);
 }
 
+std::string printable_line(std::string_view text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+    text.remove_suffix(1);
+  return printable(text);
+}
+
 std::string printable_json(std::string_view json) {
   const std::size_t first = first_escape<Json_Rule>(json, 0);
   if (first == json.size()) return std::string(json);

@@ -12,6 +12,10 @@
 // and a backslash is doubled so that an escape is never ambiguous.
 std::string printable(std::string_view text);
 
+// A logged message as one such line: its final line breaks dropped, the
+// others escaped.
+std::string printable_line(std::string_view text);
+
 // JSON text, which stays the same JSON: DEL and C1 characters become \u
 // escapes (the writer escapes C0 already), and bytes that are not UTF-8 the
 // replacement character \ufffd.

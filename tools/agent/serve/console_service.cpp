@@ -104,15 +104,21 @@ struct Route {
   const char* path;
   verb method;  // GET routes also answer HEAD
   bool token;
+  // The console's files: their type and text.  The other paths are answered
+  // by code.
+  const char* content_type = nullptr;
+  const std::string& (*file)() = nullptr;
 };
+
+const char* const JS = "text/javascript; charset=utf-8";
 
 const Route* find_route(std::string_view path) {
   static const Route ROUTES[] = {
-      {"/", verb::get, false},
-      {"/console.js", verb::get, false},
-      {"/console.css", verb::get, false},
-      {"/tree.js", verb::get, false},
-      {"/inventory.js", verb::get, false},
+      {"/", verb::get, false, "text/html; charset=utf-8", console_index_html},
+      {"/console.js", verb::get, false, JS, console_js},
+      {"/console.css", verb::get, false, "text/css; charset=utf-8", console_css},
+      {"/tree.js", verb::get, false, JS, console_tree_js},
+      {"/inventory.js", verb::get, false, JS, console_inventory_js},
       {"/healthz", verb::get, false},
       {"/metrics", verb::get, true},
       {"/rpc", verb::post, true},
@@ -279,14 +285,9 @@ void Console_Service::answer(Http_Request&& request, std::function<void(Http_Rep
     r.headers.emplace_back("Allow", route->method == verb::get ? "GET, HEAD" : "POST");
     return done(std::move(r));
   }
+  if (route->file) return done(page(route->content_type, route->file()));
   const std::string_view path = route->path;
   if (path == "/rpc") return serve_rpc(std::move(request), done);
-  if (path == "/") return done(page("text/html; charset=utf-8", console_index_html()));
-  if (path == "/console.js") return done(page("text/javascript; charset=utf-8", console_js()));
-  if (path == "/console.css") return done(page("text/css; charset=utf-8", console_css()));
-  if (path == "/tree.js") return done(page("text/javascript; charset=utf-8", console_tree_js()));
-  if (path == "/inventory.js")
-    return done(page("text/javascript; charset=utf-8", console_inventory_js()));
   Http_Reply r;
   r.headers = {{"Cache-Control", "no-store"}};
   if (path == "/healthz") {

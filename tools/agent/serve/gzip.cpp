@@ -1,41 +1,9 @@
 #include "tools/agent/serve/gzip.h"
 
-#include <cctype>
 #include <zlib.h>
 
-namespace {
-
-std::string_view trimmed(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-    text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-    text.remove_suffix(1);
-  return text;
-}
-
-bool same_letters(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != b[i]) return false;
-  return true;
-}
-
-// Whether a coding's parameters (after its ';') hold q=0, q=0.0 ...
-bool refused(std::string_view parameters) {
-  while (!parameters.empty()) {
-    const std::size_t semicolon = parameters.find(';');
-    std::string_view one = trimmed(parameters.substr(0, semicolon));
-    if (one.size() >= 2 && (one[0] == 'q' || one[0] == 'Q') && one[1] == '=') {
-      one.remove_prefix(2);
-      return one.find_first_not_of("0.") == std::string_view::npos;
-    }
-    if (semicolon == std::string_view::npos) break;
-    parameters.remove_prefix(semicolon + 1);
-  }
-  return false;
-}
-
-}  // namespace
+#include <boost/beast/core/string.hpp>
+#include <boost/beast/http/rfc7230.hpp>
 
 bool gzip_fast(std::string_view text, std::string& packed) {
   packed.clear();
@@ -55,16 +23,16 @@ bool gzip_fast(std::string_view text, std::string& packed) {
 }
 
 bool accepts_gzip(std::string_view accept_encoding) {
-  while (!accept_encoding.empty()) {
-    const std::size_t comma = accept_encoding.find(',');
-    const std::string_view coding = accept_encoding.substr(0, comma);
-    const std::size_t semicolon = coding.find(';');
-    const std::string_view name = trimmed(coding.substr(0, semicolon));
-    if ((same_letters(name, "gzip") || same_letters(name, "x-gzip")) &&
-        (semicolon == std::string_view::npos || !refused(coding.substr(semicolon + 1))))
-      return true;
-    if (comma == std::string_view::npos) break;
-    accept_encoding.remove_prefix(comma + 1);
+  namespace beast = boost::beast;
+  const beast::string_view field(accept_encoding.data(), accept_encoding.size());
+  for (const auto& coding : beast::http::ext_list(field)) {
+    if (!beast::iequals(coding.first, "gzip") && !beast::iequals(coding.first, "x-gzip")) continue;
+    // q=0 (or 0.0, 0.000) refuses the coding.
+    bool refused = false;
+    for (const auto& parameter : coding.second)
+      if (beast::iequals(parameter.first, "q"))
+        refused = parameter.second.find_first_not_of("0.") == beast::string_view::npos;
+    if (!refused) return true;
   }
   return false;
 }
